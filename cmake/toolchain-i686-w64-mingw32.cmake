@@ -1,0 +1,7 @@
+# Cross-compiling for 32-bit Windows with Debian's MinGW-w64 (posix threading
+# model, which GoogleTest needs).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86)
+set(MINGW_TRIPLET i686-w64-mingw32)
+
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -1,0 +1,96 @@
+#include "actions.h"
+
+#include "driver_service.h"
+#include "image_path.h"
+#include "scm_api.h"
+
+namespace {
+
+Notice Success(const char* text)
+{
+    return Notice{text, kTexts.captionSuccess, MB_ICONINFORMATION};
+}
+
+Notice Failure(const char* text, const char* caption)
+{
+    return Notice{text, caption, MB_ICONERROR};
+}
+
+}  // namespace
+
+void InstallDriverService(bool isNT, NoticeSink& sink)
+{
+    if (!isNT)
+        return;
+
+    ServiceControlApi& api = ActiveServiceControlApi();
+    char message[kNoticeBufferSize];
+
+    ImagePath imagePath;
+    DWORD pathError = imagePath.Form(api);
+    if (pathError != ERROR_SUCCESS) {
+        // Without a complete path nothing is registered: report the install
+        // as failed with the reason the directory could not be read.
+        FormatErrorNotice(message, kTexts.formatCreateFailed, pathError);
+        sink.ShowNotice(Failure(message, kTexts.captionInstallFailure));
+        return;
+    }
+
+    SC_HANDLE manager = api.OpenSCManagerA(nullptr, nullptr, kDriverService.managerAccess);
+    SC_HANDLE service = api.CreateServiceA(
+        manager, kDriverService.serviceName, kDriverService.displayName,
+        kDriverService.serviceAccess, kDriverService.serviceType, kDriverService.startType,
+        kDriverService.errorControl, imagePath.c_str(), nullptr, nullptr, nullptr, nullptr,
+        nullptr);
+
+    Notice notice;
+    if (!service) {
+        FormatErrorNotice(message, kTexts.formatCreateFailed, api.GetLastError());
+        notice = Failure(message, kTexts.captionInstallFailure);
+    } else if (!api.StartServiceA(service, 0, nullptr)) {
+        // The registration stays: the probe will find it and offer Remove.
+        FormatErrorNotice(message, kTexts.formatStartFailed, api.GetLastError());
+        notice = Failure(message, kTexts.captionInstallFailure);
+    } else {
+        notice = Success(kTexts.noticeInstalled);
+    }
+    sink.ShowNotice(notice);
+
+    api.CloseServiceHandle(service);
+    api.CloseServiceHandle(manager);
+}
+
+void RemoveDriverService(bool isNT, NoticeSink& sink)
+{
+    if (!isNT)
+        return;
+
+    ServiceControlApi& api = ActiveServiceControlApi();
+    char message[kNoticeBufferSize];
+
+    SC_HANDLE manager = api.OpenSCManagerA(nullptr, nullptr, kDriverService.managerAccess);
+    SC_HANDLE service = api.OpenServiceA(manager, kDriverService.serviceName,
+                                         kDriverService.serviceAccess);
+    if (!service) {
+        api.CloseServiceHandle(manager);
+        return;
+    }
+
+    // The stop is not waited on; a driver that is not running fails here and
+    // the deletion is attempted all the same.
+    SERVICE_STATUS status;
+    if (!api.ControlService(service, SERVICE_CONTROL_STOP, &status)) {
+        FormatErrorNotice(message, kTexts.formatStopFailed, api.GetLastError());
+        sink.ShowNotice(Failure(message, kTexts.captionRemoveFailure));
+    }
+
+    if (!api.DeleteService(service)) {
+        FormatErrorNotice(message, kTexts.formatDeleteFailed, api.GetLastError());
+        sink.ShowNotice(Failure(message, kTexts.captionRemoveFailure));
+    } else {
+        sink.ShowNotice(Success(kTexts.noticeRemoved));
+    }
+
+    api.CloseServiceHandle(service);
+    api.CloseServiceHandle(manager);
+}

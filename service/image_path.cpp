@@ -1,0 +1,60 @@
+#include "image_path.h"
+
+#include "driver_service.h"
+
+#include <string.h>
+
+ImagePath::ImagePath() : m_heap(nullptr), m_path(m_buffer)
+{
+    m_buffer[0] = '\0';
+}
+
+ImagePath::~ImagePath()
+{
+    ReleaseHeap();
+}
+
+void ImagePath::ReleaseHeap()
+{
+    if (m_heap) {
+        HeapFree(GetProcessHeap(), 0, m_heap);
+        m_heap = nullptr;
+    }
+}
+
+DWORD ImagePath::Form(ServiceControlApi& api)
+{
+    const size_t suffixSize = strlen(kDriverService.driverFileSuffix) + 1;
+
+    ReleaseHeap();
+    m_buffer[0] = '\0';
+    m_path = m_buffer;
+
+    char* directory = m_buffer;
+    DWORD capacity = kDirectoryCapacity;
+    DWORD result = api.GetCurrentDirectoryA(capacity, directory);
+
+    // When the directory does not fit, the platform fills nothing and returns
+    // the size it needs. The directory may change between two reads, so ask
+    // again a few times before giving up.
+    for (int attempt = 0; result >= capacity; ++attempt) {
+        if (attempt == 3)
+            return ERROR_FILENAME_EXCED_RANGE;
+        ReleaseHeap();
+        capacity = result;
+        m_heap = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, capacity + suffixSize));
+        if (!m_heap)
+            return ERROR_NOT_ENOUGH_MEMORY;
+        directory = m_heap;
+        result = api.GetCurrentDirectoryA(capacity, directory);
+    }
+    if (result == 0) {
+        DWORD error = api.GetLastError();
+        ReleaseHeap();
+        return error != ERROR_SUCCESS ? error : ERROR_PATH_NOT_FOUND;
+    }
+
+    memcpy(directory + strlen(directory), kDriverService.driverFileSuffix, suffixSize);
+    m_path = directory;
+    return ERROR_SUCCESS;
+}

@@ -1,0 +1,34 @@
+// The driver's image path: the current directory followed by "\KESTRAMO.SYS".
+#pragma once
+
+#include "scm_api.h"
+
+class ImagePath {
+public:
+    // The first read of the current directory asks for at most this many
+    // bytes, NUL included; the fixed buffer also holds the suffix after it.
+    static const DWORD kDirectoryCapacity = 128;
+    static const int kBufferSize = 152;
+
+    ImagePath();
+    ~ImagePath();
+    ImagePath(const ImagePath&) = delete;
+    ImagePath& operator=(const ImagePath&) = delete;
+
+    // Reads the current directory and appends the driver file name, even when
+    // the directory already ends in a backslash (a drive root). A directory
+    // too long for the fixed buffer is read again into one of the size the
+    // platform asks for, so the path is never formed from a partial read.
+    // Returns ERROR_SUCCESS, or the platform's code when the directory could
+    // not be read.
+    DWORD Form(ServiceControlApi& api);
+
+    const char* c_str() const { return m_path; }
+
+private:
+    void ReleaseHeap();
+
+    char m_buffer[kBufferSize];
+    char* m_heap;
+    const char* m_path;
+};

@@ -1,0 +1,33 @@
+// The platform calls the probe and the two actions make, one operation per
+// call. The product uses the platform's own; tests substitute a fake.
+#pragma once
+
+#include <windows.h>
+
+class ServiceControlApi {
+public:
+    virtual BOOL GetVersionExA(OSVERSIONINFOA* info) = 0;
+    virtual DWORD GetCurrentDirectoryA(DWORD capacity, char* buffer) = 0;
+    virtual SC_HANDLE OpenSCManagerA(const char* machine, const char* database, DWORD access) = 0;
+    virtual SC_HANDLE OpenServiceA(SC_HANDLE manager, const char* serviceName, DWORD access) = 0;
+    virtual SC_HANDLE CreateServiceA(SC_HANDLE manager, const char* serviceName,
+                                     const char* displayName, DWORD access, DWORD serviceType,
+                                     DWORD startType, DWORD errorControl, const char* imagePath,
+                                     const char* loadOrderGroup, DWORD* tagId,
+                                     const char* dependencies, const char* startName,
+                                     const char* password) = 0;
+    virtual BOOL StartServiceA(SC_HANDLE service, DWORD argCount, const char** args) = 0;
+    virtual BOOL ControlService(SC_HANDLE service, DWORD control, SERVICE_STATUS* status) = 0;
+    virtual BOOL DeleteService(SC_HANDLE service) = 0;
+    virtual BOOL CloseServiceHandle(SC_HANDLE handle) = 0;
+    virtual DWORD GetLastError() = 0;
+
+protected:
+    ~ServiceControlApi() = default;
+};
+
+// The implementation in use: the platform's, unless a test installed another.
+ServiceControlApi& ActiveServiceControlApi();
+
+// Installs `api` (null restores the platform's) and returns the one it replaces.
+ServiceControlApi* SetServiceControlApi(ServiceControlApi* api);

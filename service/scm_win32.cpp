@@ -1,0 +1,67 @@
+#include "scm_api.h"
+
+namespace {
+
+class Win32ServiceControlApi final : public ServiceControlApi {
+public:
+    BOOL GetVersionExA(OSVERSIONINFOA* info) override { return ::GetVersionExA(info); }
+
+    DWORD GetCurrentDirectoryA(DWORD capacity, char* buffer) override
+    {
+        return ::GetCurrentDirectoryA(capacity, buffer);
+    }
+
+    SC_HANDLE OpenSCManagerA(const char* machine, const char* database, DWORD access) override
+    {
+        return ::OpenSCManagerA(machine, database, access);
+    }
+
+    SC_HANDLE OpenServiceA(SC_HANDLE manager, const char* serviceName, DWORD access) override
+    {
+        return ::OpenServiceA(manager, serviceName, access);
+    }
+
+    SC_HANDLE CreateServiceA(SC_HANDLE manager, const char* serviceName, const char* displayName,
+                             DWORD access, DWORD serviceType, DWORD startType, DWORD errorControl,
+                             const char* imagePath, const char* loadOrderGroup, DWORD* tagId,
+                             const char* dependencies, const char* startName,
+                             const char* password) override
+    {
+        return ::CreateServiceA(manager, serviceName, displayName, access, serviceType, startType,
+                                errorControl, imagePath, loadOrderGroup, tagId, dependencies,
+                                startName, password);
+    }
+
+    BOOL StartServiceA(SC_HANDLE service, DWORD argCount, const char** args) override
+    {
+        return ::StartServiceA(service, argCount, args);
+    }
+
+    BOOL ControlService(SC_HANDLE service, DWORD control, SERVICE_STATUS* status) override
+    {
+        return ::ControlService(service, control, status);
+    }
+
+    BOOL DeleteService(SC_HANDLE service) override { return ::DeleteService(service); }
+
+    BOOL CloseServiceHandle(SC_HANDLE handle) override { return ::CloseServiceHandle(handle); }
+
+    DWORD GetLastError() override { return ::GetLastError(); }
+};
+
+Win32ServiceControlApi g_platformApi;
+ServiceControlApi* g_activeApi = &g_platformApi;
+
+}  // namespace
+
+ServiceControlApi& ActiveServiceControlApi()
+{
+    return *g_activeApi;
+}
+
+ServiceControlApi* SetServiceControlApi(ServiceControlApi* api)
+{
+    ServiceControlApi* previous = g_activeApi;
+    g_activeApi = api ? api : &g_platformApi;
+    return previous;
+}

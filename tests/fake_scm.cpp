@@ -1,0 +1,197 @@
+#include "fake_scm.h"
+
+#include <string.h>
+
+int FakeServiceControlApi::OpenHandles() const
+{
+    int count = 0;
+    for (const auto& entry : m_handles)
+        count += entry.second.open ? 1 : 0;
+    return count;
+}
+
+bool FakeServiceControlApi::AnyServiceManagerCall() const
+{
+    for (const std::string& call : calls) {
+        if (call != "GetVersionExA" && call != "GetCurrentDirectoryA" && call != "GetLastError" &&
+            call.compare(0, 7, "Notice:") != 0)
+            return true;
+    }
+    return false;
+}
+
+bool FakeServiceControlApi::Injected(const char* operation)
+{
+    auto it = m_failures.find(operation);
+    if (it == m_failures.end())
+        return false;
+    m_lastError = it->second;
+    m_failures.erase(it);
+    return true;
+}
+
+SC_HANDLE FakeServiceControlApi::NewHandle(Kind kind)
+{
+    SC_HANDLE handle = reinterpret_cast<SC_HANDLE>(m_nextHandle);
+    m_nextHandle += 0x10;
+    m_handles[handle] = HandleInfo{kind, true};
+    return handle;
+}
+
+bool FakeServiceControlApi::IsOpen(SC_HANDLE handle, Kind kind) const
+{
+    auto it = m_handles.find(handle);
+    return it != m_handles.end() && it->second.open && it->second.kind == kind;
+}
+
+BOOL FakeServiceControlApi::GetVersionExA(OSVERSIONINFOA* info)
+{
+    calls.push_back("GetVersionExA");
+    if (versionQueryFails || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA))
+        return Fail(ERROR_INSUFFICIENT_BUFFER, FALSE);
+    info->dwMajorVersion = platformId == VER_PLATFORM_WIN32_NT ? 5 : 4;
+    info->dwMinorVersion = platformId == VER_PLATFORM_WIN32_NT ? 1 : 10;
+    info->dwBuildNumber = 2600;
+    info->dwPlatformId = platformId;
+    info->szCSDVersion[0] = '\0';
+    return TRUE;
+}
+
+DWORD FakeServiceControlApi::GetCurrentDirectoryA(DWORD capacity, char* buffer)
+{
+    calls.push_back("GetCurrentDirectoryA");
+    directoryCapacities.push_back(capacity);
+    if (Injected("GetCurrentDirectoryA"))
+        return 0;
+    DWORD length = static_cast<DWORD>(currentDirectory.size());
+    if (length + 1 > capacity)
+        return length + 1;  // like the platform: nothing written, size needed returned
+    memcpy(buffer, currentDirectory.c_str(), length + 1);
+    return length;
+}
+
+SC_HANDLE FakeServiceControlApi::OpenSCManagerA(const char* machine, const char* database,
+                                                DWORD access)
+{
+    calls.push_back("OpenSCManagerA");
+    if (Injected("OpenSCManagerA"))
+        return nullptr;
+    if (machine || database)
+        return Fail(ERROR_INVALID_PARAMETER, SC_HANDLE(nullptr));
+    if (managerAccessDenied && access != SC_MANAGER_CONNECT)
+        return Fail(ERROR_ACCESS_DENIED, SC_HANDLE(nullptr));
+    return NewHandle(Kind::Manager);
+}
+
+SC_HANDLE FakeServiceControlApi::OpenServiceA(SC_HANDLE manager, const char* serviceName,
+                                              DWORD access)
+{
+    (void)access;
+    calls.push_back("OpenServiceA");
+    if (Injected("OpenServiceA"))
+        return nullptr;
+    if (!IsOpen(manager, Kind::Manager))
+        return Fail(ERROR_INVALID_HANDLE, SC_HANDLE(nullptr));
+    if (!serviceRegistered || _stricmp(serviceName, "KESTRAMO") != 0)
+        return Fail(ERROR_SERVICE_DOES_NOT_EXIST, SC_HANDLE(nullptr));
+    return NewHandle(Kind::Service);
+}
+
+SC_HANDLE FakeServiceControlApi::CreateServiceA(
+    SC_HANDLE manager, const char* serviceName, const char* displayName, DWORD access,
+    DWORD serviceType, DWORD startType, DWORD errorControl, const char* imagePath,
+    const char* loadOrderGroup, DWORD* tagId, const char* dependencies, const char* startName,
+    const char* password)
+{
+    calls.push_back("CreateServiceA");
+    if (Injected("CreateServiceA"))
+        return nullptr;
+    if (!IsOpen(manager, Kind::Manager))
+        return Fail(ERROR_INVALID_HANDLE, SC_HANDLE(nullptr));
+    if (serviceRegistered)
+        return Fail(ERROR_SERVICE_EXISTS, SC_HANDLE(nullptr));
+    creations.push_back(Creation{serviceName, displayName, imagePath, access, serviceType,
+                                 startType, errorControl,
+                                 !loadOrderGroup && !tagId && !dependencies && !startName &&
+                                     !password});
+    serviceRegistered = true;
+    serviceRunning = false;
+    return NewHandle(Kind::Service);
+}
+
+BOOL FakeServiceControlApi::StartServiceA(SC_HANDLE service, DWORD argCount, const char** args)
+{
+    calls.push_back("StartServiceA");
+    if (Injected("StartServiceA"))
+        return FALSE;
+    if (!IsOpen(service, Kind::Service))
+        return Fail(ERROR_INVALID_HANDLE, FALSE);
+    if (argCount != 0 || args)
+        return Fail(ERROR_INVALID_PARAMETER, FALSE);
+    if (serviceRunning)
+        return Fail(ERROR_SERVICE_ALREADY_RUNNING, FALSE);
+    if (!driverLoads)
+        return Fail(ERROR_FILE_NOT_FOUND, FALSE);
+    serviceRunning = true;
+    return TRUE;
+}
+
+BOOL FakeServiceControlApi::ControlService(SC_HANDLE service, DWORD control,
+                                           SERVICE_STATUS* status)
+{
+    calls.push_back("ControlService");
+    if (Injected("ControlService"))
+        return FALSE;
+    if (!IsOpen(service, Kind::Service))
+        return Fail(ERROR_INVALID_HANDLE, FALSE);
+    if (control != SERVICE_CONTROL_STOP || !status)
+        return Fail(ERROR_INVALID_PARAMETER, FALSE);
+    if (!serviceRunning)
+        return Fail(ERROR_SERVICE_NOT_ACTIVE, FALSE);
+    serviceRunning = false;
+    status->dwCurrentState = SERVICE_STOPPED;
+    return TRUE;
+}
+
+BOOL FakeServiceControlApi::DeleteService(SC_HANDLE service)
+{
+    calls.push_back("DeleteService");
+    if (Injected("DeleteService"))
+        return FALSE;
+    if (!IsOpen(service, Kind::Service))
+        return Fail(ERROR_INVALID_HANDLE, FALSE);
+    if (!serviceRegistered)
+        return Fail(ERROR_SERVICE_MARKED_FOR_DELETE, FALSE);
+    serviceRegistered = false;
+    return TRUE;
+}
+
+BOOL FakeServiceControlApi::CloseServiceHandle(SC_HANDLE handle)
+{
+    auto it = m_handles.find(handle);
+    if (it == m_handles.end()) {
+        calls.push_back(handle ? "CloseServiceHandle(invalid)" : "CloseServiceHandle(null)");
+        return Fail(ERROR_INVALID_HANDLE, FALSE);
+    }
+    calls.push_back(it->second.kind == Kind::Manager ? "CloseServiceHandle(manager)"
+                                                     : "CloseServiceHandle(service)");
+    if (!it->second.open) {
+        ++m_doubleCloses;
+        return Fail(ERROR_INVALID_HANDLE, FALSE);
+    }
+    it->second.open = false;
+    return TRUE;
+}
+
+DWORD FakeServiceControlApi::GetLastError()
+{
+    calls.push_back("GetLastError");
+    return m_lastError;
+}
+
+void RecordingNoticeSink::ShowNotice(const Notice& notice)
+{
+    shown.push_back(Shown{notice.text, notice.caption, notice.MessageBoxType()});
+    if (m_log)
+        m_log->calls.push_back("Notice:" + std::string(notice.caption));
+}

@@ -1,0 +1,110 @@
+// A stand-in for the platform's service control manager: one registrable
+// service, a call log, handle accounting and injected failures.
+#pragma once
+
+#include "actions.h"
+#include "scm_api.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+class FakeServiceControlApi : public ServiceControlApi {
+public:
+    // Platform state, set by the test.
+    DWORD platformId = VER_PLATFORM_WIN32_NT;
+    bool versionQueryFails = false;
+    std::string currentDirectory = "C:\\Setup";
+    bool managerAccessDenied = false;  // OpenSCManagerA fails with ERROR_ACCESS_DENIED
+    bool serviceRegistered = false;
+    bool serviceRunning = false;
+    bool driverLoads = true;           // else StartServiceA fails with ERROR_FILE_NOT_FOUND
+
+    // What CreateServiceA was given.
+    struct Creation {
+        std::string name, displayName, imagePath;
+        DWORD access, serviceType, startType, errorControl;
+        bool nullOptionals;
+    };
+    std::vector<Creation> creations;
+
+    // The next call of `operation` (e.g. "DeleteService") fails with `code`.
+    void FailNext(const std::string& operation, DWORD code) { m_failures[operation] = code; }
+
+    // Every call in order, by operation name (CloseServiceHandle also says
+    // which handle: "(manager)", "(service)", "(null)"); notices shown through a
+    // RecordingNoticeSink bound to this fake are logged here too.
+    std::vector<std::string> calls;
+    std::vector<DWORD> directoryCapacities;  // capacity of each GetCurrentDirectoryA
+
+    int OpenHandles() const;
+    int DoubleCloses() const { return m_doubleCloses; }
+    bool AnyServiceManagerCall() const;
+
+    BOOL GetVersionExA(OSVERSIONINFOA* info) override;
+    DWORD GetCurrentDirectoryA(DWORD capacity, char* buffer) override;
+    SC_HANDLE OpenSCManagerA(const char* machine, const char* database, DWORD access) override;
+    SC_HANDLE OpenServiceA(SC_HANDLE manager, const char* serviceName, DWORD access) override;
+    SC_HANDLE CreateServiceA(SC_HANDLE manager, const char* serviceName, const char* displayName,
+                             DWORD access, DWORD serviceType, DWORD startType, DWORD errorControl,
+                             const char* imagePath, const char* loadOrderGroup, DWORD* tagId,
+                             const char* dependencies, const char* startName,
+                             const char* password) override;
+    BOOL StartServiceA(SC_HANDLE service, DWORD argCount, const char** args) override;
+    BOOL ControlService(SC_HANDLE service, DWORD control, SERVICE_STATUS* status) override;
+    BOOL DeleteService(SC_HANDLE service) override;
+    BOOL CloseServiceHandle(SC_HANDLE handle) override;
+    DWORD GetLastError() override;
+
+private:
+    enum class Kind { Manager, Service };
+    struct HandleInfo {
+        Kind kind;
+        bool open;
+    };
+
+    bool Injected(const char* operation);
+    SC_HANDLE NewHandle(Kind kind);
+    bool IsOpen(SC_HANDLE handle, Kind kind) const;
+    template <typename T> T Fail(DWORD code, T result)
+    {
+        m_lastError = code;
+        return result;
+    }
+
+    std::map<std::string, DWORD> m_failures;
+    std::map<SC_HANDLE, HandleInfo> m_handles;
+    DWORD m_lastError = 0;
+    uintptr_t m_nextHandle = 0x1000;
+    int m_doubleCloses = 0;
+};
+
+// Records notices, and logs them into the fake's call sequence so tests can
+// check what was shown between which calls.
+class RecordingNoticeSink final : public NoticeSink {
+public:
+    explicit RecordingNoticeSink(FakeServiceControlApi* log = nullptr) : m_log(log) {}
+
+    struct Shown {
+        std::string text, caption;
+        UINT type;
+    };
+    std::vector<Shown> shown;
+
+    void ShowNotice(const Notice& notice) override;
+
+private:
+    FakeServiceControlApi* m_log;
+};
+
+// Installs a fake for the lifetime of the object.
+class ScopedServiceControlApi {
+public:
+    explicit ScopedServiceControlApi(ServiceControlApi* api) : m_previous(SetServiceControlApi(api)) {}
+    ~ScopedServiceControlApi() { SetServiceControlApi(m_previous); }
+    ScopedServiceControlApi(const ScopedServiceControlApi&) = delete;
+    ScopedServiceControlApi& operator=(const ScopedServiceControlApi&) = delete;
+
+private:
+    ServiceControlApi* m_previous;
+};

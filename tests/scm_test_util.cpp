@@ -1,0 +1,142 @@
+#include "scm_test_util.h"
+
+#include <shellapi.h>
+#include <vector>
+
+namespace {
+
+const char kName[] = "KESTRAMO";
+
+ScHandle OpenManager()
+{
+    return ScHandle(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+}
+
+}  // namespace
+
+bool KestramoServiceExists()
+{
+    ScHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    ScHandle service(::OpenServiceA(manager.get(), kName, SERVICE_QUERY_STATUS));
+    return static_cast<bool>(service);
+}
+
+DWORD KestramoServiceState()
+{
+    ScHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    ScHandle service(::OpenServiceA(manager.get(), kName, SERVICE_QUERY_STATUS));
+    SERVICE_STATUS status = {};
+    if (!service || !::QueryServiceStatus(service.get(), &status))
+        return 0;
+    return status.dwCurrentState;
+}
+
+bool WaitForKestramoState(DWORD state)
+{
+    for (int i = 0; i < 50; ++i) {
+        if (KestramoServiceState() == state)
+            return true;
+        Sleep(100);
+    }
+    return false;
+}
+
+bool RemoveKestramoService()
+{
+    {
+        ScHandle manager = OpenManager();
+        ScHandle service(::OpenServiceA(manager.get(), kName, SERVICE_ALL_ACCESS));
+        if (service) {
+            SERVICE_STATUS status;
+            if (::ControlService(service.get(), SERVICE_CONTROL_STOP, &status))
+                WaitForKestramoState(SERVICE_STOPPED);
+            ::DeleteService(service.get());
+        }
+    }
+    for (int i = 0; i < 50; ++i) {
+        if (!KestramoServiceExists())
+            return true;
+        Sleep(100);
+    }
+    return false;
+}
+
+bool RegisterKestramoService(const std::string& imagePath)
+{
+    ScHandle manager = OpenManager();
+    ScHandle service(::CreateServiceA(manager.get(), kName, "KESTRAMO (test)", SERVICE_ALL_ACCESS,
+                                      SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START,
+                                      SERVICE_ERROR_IGNORE, imagePath.c_str(), nullptr, nullptr,
+                                      nullptr, nullptr, nullptr));
+    return static_cast<bool>(service);
+}
+
+bool QueryKestramoConfig(ServiceConfig& config)
+{
+    ScHandle manager = OpenManager();
+    ScHandle service(::OpenServiceA(manager.get(), kName, SERVICE_QUERY_CONFIG));
+    if (!service)
+        return false;
+    DWORD needed = 0;
+    ::QueryServiceConfigA(service.get(), nullptr, 0, &needed);
+    std::vector<char> buffer(needed + 1);
+    auto* qsc = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
+    if (!::QueryServiceConfigA(service.get(), qsc, needed, &needed))
+        return false;
+    config.serviceType = qsc->dwServiceType;
+    config.startType = qsc->dwStartType;
+    config.errorControl = qsc->dwErrorControl;
+    config.imagePath = qsc->lpBinaryPathName ? qsc->lpBinaryPathName : "";
+    config.displayName = qsc->lpDisplayName ? qsc->lpDisplayName : "";
+    return true;
+}
+
+std::string ProgramFolder()
+{
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path, length);
+    return folder.substr(0, folder.find_last_of('\\') + 1);
+}
+
+std::string TestDriverPath()
+{
+    return ProgramFolder() + "driver\\KESTRAMO.SYS";
+}
+
+std::string MakeTempFolder(const std::string& name)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    std::string folder = std::string(temp) + name;
+    RemoveFolder(folder);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+bool CopyTestDriverTo(const std::string& folder)
+{
+    return CopyFileA(TestDriverPath().c_str(), (folder + "\\KESTRAMO.SYS").c_str(), FALSE) != 0;
+}
+
+void RemoveFolder(const std::string& folder)
+{
+    std::string from = folder;
+    from.push_back('\0');  // double-NUL-terminated list
+    SHFILEOPSTRUCTA op = {};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+    SHFileOperationA(&op);
+}
+
+ScopedCurrentDirectory::ScopedCurrentDirectory(const std::string& directory)
+{
+    GetCurrentDirectoryA(MAX_PATH, m_previous);
+    m_ok = SetCurrentDirectoryA(directory.c_str()) != 0;
+}
+
+ScopedCurrentDirectory::~ScopedCurrentDirectory()
+{
+    SetCurrentDirectoryA(m_previous);
+}

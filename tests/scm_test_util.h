@@ -1,0 +1,72 @@
+// Helpers for tests that use Wine's real service control manager.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Owns one service-manager handle.
+class ScHandle {
+public:
+    explicit ScHandle(SC_HANDLE handle = nullptr) : m_handle(handle) {}
+    ~ScHandle()
+    {
+        if (m_handle)
+            ::CloseServiceHandle(m_handle);
+    }
+    ScHandle(const ScHandle&) = delete;
+    ScHandle& operator=(const ScHandle&) = delete;
+
+    SC_HANDLE get() const { return m_handle; }
+    explicit operator bool() const { return m_handle != nullptr; }
+
+private:
+    SC_HANDLE m_handle;
+};
+
+// Stops and deletes a KESTRAMO service, e.g. one left by a crashed run, and
+// waits until the manager no longer knows it. Returns false if it stays.
+bool RemoveKestramoService();
+
+bool KestramoServiceExists();
+
+// The service's current state (SERVICE_RUNNING, ...), or 0 if it cannot be
+// queried.
+DWORD KestramoServiceState();
+
+// Waits up to five seconds for the service to reach `state`.
+bool WaitForKestramoState(DWORD state);
+
+// Registers KESTRAMO directly through the platform API, as something other
+// than the installer would.
+bool RegisterKestramoService(const std::string& imagePath);
+
+// The registration's configuration, read back with QueryServiceConfigA.
+struct ServiceConfig {
+    DWORD serviceType = 0, startType = 0, errorControl = 0;
+    std::string imagePath, displayName;
+};
+bool QueryKestramoConfig(ServiceConfig& config);
+
+// Folder of the running test program, with a trailing backslash.
+std::string ProgramFolder();
+
+// The test driver that the build puts beside the test programs.
+std::string TestDriverPath();
+
+// A fresh, empty folder below the system's temp folder.
+std::string MakeTempFolder(const std::string& name);
+bool CopyTestDriverTo(const std::string& folder);
+void RemoveFolder(const std::string& folder);
+
+// Sets the current directory for the life of the object.
+class ScopedCurrentDirectory {
+public:
+    explicit ScopedCurrentDirectory(const std::string& directory);
+    ~ScopedCurrentDirectory();
+    bool ok() const { return m_ok; }
+
+private:
+    char m_previous[MAX_PATH];
+    bool m_ok;
+};

@@ -1,0 +1,247 @@
+// Install and Remove against the fake service manager: notices, call order,
+// handles.
+#include "actions.h"
+#include "driver_service.h"
+#include "fake_scm.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+struct ActionFixture : ::testing::Test {
+    FakeServiceControlApi fake;
+    ScopedServiceControlApi scope{&fake};
+    RecordingNoticeSink sink{&fake};
+
+    std::string Formatted(const char* format, DWORD code)
+    {
+        char buffer[kNoticeBufferSize];
+        FormatErrorNotice(buffer, format, code);
+        return buffer;
+    }
+
+    void ExpectNotice(size_t index, const std::string& text, const char* caption, UINT type)
+    {
+        ASSERT_GT(sink.shown.size(), index);
+        EXPECT_EQ(sink.shown[index].text, text);
+        EXPECT_EQ(sink.shown[index].caption, caption);
+        EXPECT_EQ(sink.shown[index].type, type);
+    }
+
+    void ExpectHandlesBalanced()
+    {
+        EXPECT_EQ(fake.OpenHandles(), 0);
+        EXPECT_EQ(fake.DoubleCloses(), 0);
+    }
+};
+
+const std::string kSuccess = "Notice:" + std::string(kTexts.captionSuccess);
+const std::string kFatal = "Notice:" + std::string(kTexts.captionInstallFailure);
+const std::string kError = "Notice:" + std::string(kTexts.captionRemoveFailure);
+
+}  // namespace
+
+using InstallDriverServiceTest = ActionFixture;
+using RemoveDriverServiceTest = ActionFixture;
+
+TEST_F(InstallDriverServiceTest, RegistersAndStartsTheDriver)
+{
+    fake.currentDirectory = "C:\\Setup";
+    InstallDriverService(true, sink);
+
+    ASSERT_EQ(sink.shown.size(), 1u);
+    ExpectNotice(0, kTexts.noticeInstalled, kTexts.captionSuccess, 0x40);
+    EXPECT_EQ(fake.calls, (Calls{"GetCurrentDirectoryA", "OpenSCManagerA", "CreateServiceA",
+                                 "StartServiceA", kSuccess, "CloseServiceHandle(service)",
+                                 "CloseServiceHandle(manager)"}));
+    ASSERT_EQ(fake.creations.size(), 1u);
+    const auto& created = fake.creations[0];
+    EXPECT_EQ(created.name, "KESTRAMO");
+    EXPECT_EQ(created.displayName, kDriverService.displayName);
+    EXPECT_EQ(created.imagePath, "C:\\Setup\\KESTRAMO.SYS");
+    EXPECT_EQ(created.access, DWORD(SERVICE_ALL_ACCESS));
+    EXPECT_EQ(created.serviceType, DWORD(SERVICE_KERNEL_DRIVER));
+    EXPECT_EQ(created.startType, DWORD(SERVICE_AUTO_START));
+    EXPECT_EQ(created.errorControl, DWORD(SERVICE_ERROR_NORMAL));
+    EXPECT_TRUE(created.nullOptionals);
+    EXPECT_TRUE(fake.serviceRunning);
+    ExpectHandlesBalanced();
+}
+
+TEST_F(InstallDriverServiceTest, CreationFailureIsFatalAndRegistersNothing)
+{
+    fake.FailNext("CreateServiceA", ERROR_ACCESS_DENIED);
+    InstallDriverService(true, sink);
+
+    ASSERT_EQ(sink.shown.size(), 1u);
+    ExpectNotice(0, Formatted(kTexts.formatCreateFailed, 5), kTexts.captionInstallFailure, 0x10);
+    EXPECT_EQ(fake.calls, (Calls{"GetCurrentDirectoryA", "OpenSCManagerA", "CreateServiceA",
+                                 "GetLastError", kFatal, "CloseServiceHandle(null)",
+                                 "CloseServiceHandle(manager)"}));
+    EXPECT_FALSE(fake.serviceRegistered);
+    ExpectHandlesBalanced();
+}
+
+TEST_F(InstallDriverServiceTest, ExistingServiceGivesTheExistsCode)
+{
+    fake.serviceRegistered = true;
+    InstallDriverService(true, sink);
+    ASSERT_EQ(sink.shown.size(), 1u);
+    ExpectNotice(0, Formatted(kTexts.formatCreateFailed, ERROR_SERVICE_EXISTS),
+                 kTexts.captionInstallFailure, 0x10);
+    EXPECT_NE(sink.shown[0].text.find("(0x431)"), std::string::npos);
+}
+
+TEST_F(InstallDriverServiceTest, UnopenableManagerShowsTheCreationFailure)
+{
+    fake.managerAccessDenied = true;
+    InstallDriverService(true, sink);
+    ASSERT_EQ(sink.shown.size(), 1u);
+    ExpectNotice(0, Formatted(kTexts.formatCreateFailed, ERROR_INVALID_HANDLE),
+                 kTexts.captionInstallFailure, 0x10);
+    EXPECT_EQ(fake.calls, (Calls{"GetCurrentDirectoryA", "OpenSCManagerA", "CreateServiceA",
+                                 "GetLastError", kFatal, "CloseServiceHandle(null)",
+                                 "CloseServiceHandle(null)"}));
+    EXPECT_FALSE(fake.serviceRegistered);
+}
+
+TEST_F(InstallDriverServiceTest, StartFailureLeavesTheRegistration)
+{
+    fake.driverLoads = false;
+    InstallDriverService(true, sink);
+
+    ASSERT_EQ(sink.shown.size(), 1u);
+    ExpectNotice(0, Formatted(kTexts.formatStartFailed, ERROR_FILE_NOT_FOUND),
+                 kTexts.captionInstallFailure, 0x10);
+    EXPECT_EQ(fake.calls, (Calls{"GetCurrentDirectoryA", "OpenSCManagerA", "CreateServiceA",
+                                 "StartServiceA", "GetLastError", kFatal,
+                                 "CloseServiceHandle(service)", "CloseServiceHandle(manager)"}));
+    EXPECT_TRUE(fake.serviceRegistered);
+    EXPECT_FALSE(fake.serviceRunning);
+    ExpectHandlesBalanced();
+}
+
+TEST_F(InstallDriverServiceTest, LargeErrorCodeIsShownInFull)
+{
+    fake.FailNext("StartServiceA", 0xC0000135);
+    InstallDriverService(true, sink);
+    ASSERT_EQ(sink.shown.size(), 1u);
+    EXPECT_NE(sink.shown[0].text.find("[StartService (0xc0000135)]"), std::string::npos);
+}
+
+TEST_F(InstallDriverServiceTest, LongCurrentDirectoryIsRegisteredInFull)
+{
+    fake.currentDirectory = "C:\\" + std::string(180, 'x');
+    InstallDriverService(true, sink);
+    ASSERT_EQ(fake.creations.size(), 1u);
+    EXPECT_EQ(fake.creations[0].imagePath, fake.currentDirectory + "\\KESTRAMO.SYS");
+    ExpectNotice(0, kTexts.noticeInstalled, kTexts.captionSuccess, 0x40);
+}
+
+TEST_F(InstallDriverServiceTest, UnreadableDirectoryRegistersNothing)
+{
+    fake.FailNext("GetCurrentDirectoryA", ERROR_PATH_NOT_FOUND);
+    InstallDriverService(true, sink);
+    ASSERT_EQ(sink.shown.size(), 1u);
+    ExpectNotice(0, Formatted(kTexts.formatCreateFailed, ERROR_PATH_NOT_FOUND),
+                 kTexts.captionInstallFailure, 0x10);
+    EXPECT_TRUE(fake.creations.empty());
+    EXPECT_FALSE(fake.AnyServiceManagerCall());
+}
+
+TEST_F(InstallDriverServiceTest, NotNtDoesNothing)
+{
+    InstallDriverService(false, sink);
+    EXPECT_TRUE(fake.calls.empty());
+    EXPECT_TRUE(sink.shown.empty());
+}
+
+TEST_F(RemoveDriverServiceTest, StopsAndDeletesARunningDriver)
+{
+    fake.serviceRegistered = true;
+    fake.serviceRunning = true;
+    RemoveDriverService(true, sink);
+
+    ASSERT_EQ(sink.shown.size(), 1u);
+    ExpectNotice(0, kTexts.noticeRemoved, kTexts.captionSuccess, 0x40);
+    EXPECT_EQ(fake.calls, (Calls{"OpenSCManagerA", "OpenServiceA", "ControlService",
+                                 "DeleteService", kSuccess, "CloseServiceHandle(service)",
+                                 "CloseServiceHandle(manager)"}));
+    EXPECT_FALSE(fake.serviceRegistered);
+    ExpectHandlesBalanced();
+}
+
+TEST_F(RemoveDriverServiceTest, StoppedDriverShowsStopFailureThenRemoval)
+{
+    fake.serviceRegistered = true;
+    RemoveDriverService(true, sink);
+
+    ASSERT_EQ(sink.shown.size(), 2u);
+    ExpectNotice(0, Formatted(kTexts.formatStopFailed, ERROR_SERVICE_NOT_ACTIVE),
+                 kTexts.captionRemoveFailure, 0x10);
+    EXPECT_NE(sink.shown[0].text.find("[StopService (0x426)]"), std::string::npos);
+    ExpectNotice(1, kTexts.noticeRemoved, kTexts.captionSuccess, 0x40);
+    // The stop failure is shown before the deletion is attempted.
+    EXPECT_EQ(fake.calls, (Calls{"OpenSCManagerA", "OpenServiceA", "ControlService",
+                                 "GetLastError", kError, "DeleteService", kSuccess,
+                                 "CloseServiceHandle(service)", "CloseServiceHandle(manager)"}));
+    EXPECT_FALSE(fake.serviceRegistered);
+    ExpectHandlesBalanced();
+}
+
+TEST_F(RemoveDriverServiceTest, DeletionFailureIsAnError)
+{
+    fake.serviceRegistered = true;
+    fake.serviceRunning = true;
+    fake.FailNext("DeleteService", ERROR_ACCESS_DENIED);
+    RemoveDriverService(true, sink);
+
+    ASSERT_EQ(sink.shown.size(), 1u);
+    ExpectNotice(0, Formatted(kTexts.formatDeleteFailed, 5), kTexts.captionRemoveFailure, 0x10);
+    EXPECT_EQ(fake.calls, (Calls{"OpenSCManagerA", "OpenServiceA", "ControlService",
+                                 "DeleteService", "GetLastError", kError,
+                                 "CloseServiceHandle(service)", "CloseServiceHandle(manager)"}));
+    EXPECT_TRUE(fake.serviceRegistered);
+    ExpectHandlesBalanced();
+}
+
+TEST_F(RemoveDriverServiceTest, StopAndDeletionBothFailing)
+{
+    fake.serviceRegistered = true;
+    fake.FailNext("DeleteService", ERROR_SERVICE_MARKED_FOR_DELETE);
+    RemoveDriverService(true, sink);
+
+    ASSERT_EQ(sink.shown.size(), 2u);
+    ExpectNotice(0, Formatted(kTexts.formatStopFailed, 1062), kTexts.captionRemoveFailure, 0x10);
+    ExpectNotice(1, Formatted(kTexts.formatDeleteFailed, 1072), kTexts.captionRemoveFailure, 0x10);
+    ExpectHandlesBalanced();
+}
+
+TEST_F(RemoveDriverServiceTest, NoServiceShowsNothing)
+{
+    RemoveDriverService(true, sink);
+    EXPECT_TRUE(sink.shown.empty());
+    EXPECT_EQ(fake.calls, (Calls{"OpenSCManagerA", "OpenServiceA", "CloseServiceHandle(manager)"}));
+    ExpectHandlesBalanced();
+}
+
+TEST_F(RemoveDriverServiceTest, UnopenableManagerShowsNothing)
+{
+    fake.serviceRegistered = true;
+    fake.managerAccessDenied = true;
+    RemoveDriverService(true, sink);
+    EXPECT_TRUE(sink.shown.empty());
+    EXPECT_EQ(fake.calls, (Calls{"OpenSCManagerA", "OpenServiceA", "CloseServiceHandle(null)"}));
+    EXPECT_TRUE(fake.serviceRegistered);
+}
+
+TEST_F(RemoveDriverServiceTest, NotNtDoesNothing)
+{
+    fake.serviceRegistered = true;
+    RemoveDriverService(false, sink);
+    EXPECT_TRUE(fake.calls.empty());
+    EXPECT_TRUE(sink.shown.empty());
+    EXPECT_TRUE(fake.serviceRegistered);
+}
