@@ -1,0 +1,135 @@
+#include "framework.h"
+
+// ---------------------------------------------------------------------------
+// Data exchange
+
+void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
+{
+    if (!rControl.m_hWnd)
+        rControl.Attach(pDX->m_pDlgWnd->GetDlgItem(nIDC));
+}
+
+void DDX_Text(CDataExchange* pDX, int nIDC, CString& value)
+{
+    HWND control = pDX->m_pDlgWnd->GetDlgItem(nIDC);
+    if (pDX->m_bSaveAndValidate)
+        value.GetWindowTextFrom(control);
+    else
+        ::SetWindowTextA(control, value);
+}
+
+// ---------------------------------------------------------------------------
+// Menus and painting
+
+CMenu* CMenu::FromHandle(HMENU hMenu)
+{
+    static CMenu wrapper;
+    if (!hMenu)
+        return nullptr;
+    wrapper.m_hMenu = hMenu;
+    return &wrapper;
+}
+
+BOOL CMenu::AppendMenu(UINT nFlags, UINT_PTR nIDNewItem, const char* lpszNewItem)
+{
+    return ::AppendMenuA(m_hMenu, nFlags, nIDNewItem, lpszNewItem);
+}
+
+CPaintDC::CPaintDC(CWnd* pWnd) : m_hWnd(pWnd->m_hWnd)
+{
+    m_hDC = ::BeginPaint(m_hWnd, &m_ps);
+}
+
+CPaintDC::~CPaintDC()
+{
+    ::EndPaint(m_hWnd, &m_ps);
+}
+
+// ---------------------------------------------------------------------------
+// Windows
+
+CWnd::~CWnd()
+{
+    CWinApp* app = AfxGetApp();
+    if (app && app->m_pMainWnd == this)
+        app->m_pMainWnd = nullptr;
+}
+
+void CWnd::DoDataExchange(CDataExchange*) {}
+
+BOOL CWnd::UpdateData(BOOL bSaveAndValidate)
+{
+    CDataExchange dx(this, bSaveAndValidate);
+    DoDataExchange(&dx);
+    return TRUE;
+}
+
+void CWnd::CenterWindow()
+{
+    RECT window;
+    ::GetWindowRect(m_hWnd, &window);
+
+    // Over the owner when it is visible, else in the work area of the
+    // monitor the window is on.
+    RECT area;
+    HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    ::GetMonitorInfoA(::MonitorFromWindow(owner ? owner : m_hWnd, MONITOR_DEFAULTTONEAREST),
+                      &monitor);
+    if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner))
+        ::GetWindowRect(owner, &area);
+    else
+        area = monitor.rcWork;
+
+    int width = window.right - window.left;
+    int height = window.bottom - window.top;
+    int x = area.left + (area.right - area.left - width) / 2;
+    int y = area.top + (area.bottom - area.top - height) / 2;
+
+    // Keep the whole window on the monitor's work area.
+    const RECT& work = monitor.rcWork;
+    if (x + width > work.right)
+        x = work.right - width;
+    if (y + height > work.bottom)
+        y = work.bottom - height;
+    if (x < work.left)
+        x = work.left;
+    if (y < work.top)
+        y = work.top;
+
+    ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult)
+{
+    UINT code = 0;
+    UINT id = 0;
+    if (message == WM_COMMAND) {
+        code = HIWORD(wParam);
+        id = LOWORD(wParam);
+    }
+
+    const AFX_MSGMAP_ENTRY* entry = FindMessageEntry(message, code, id);
+    if (!entry) {
+        // Commands nobody here handles go on to the application object.
+        CWinApp* app = AfxGetApp();
+        return message == WM_COMMAND && app && app->OnCmdMsg(id, code);
+    }
+
+    // A handler may run a nested modal loop that dispatches other messages
+    // to this window, so the request flag is kept per message.
+    bool outerRequest = m_bDefaultRequested;
+    m_bDefaultRequested = false;
+    *pResult = 0;
+    if (entry->pfnVoid)
+        (this->*entry->pfnVoid)();
+    else if (entry->pfnCursor)
+        *pResult = reinterpret_cast<LRESULT>((this->*entry->pfnCursor)());
+    else if (entry->pfnSysCommand)
+        (this->*entry->pfnSysCommand)(static_cast<UINT>(wParam), lParam);
+
+    bool handled = !m_bDefaultRequested;
+    m_bDefaultRequested = outerRequest;
+    return handled;
+}

@@ -1,0 +1,9 @@
+// Resource ids of INSTALL.EXE.
+#pragma once
+
+#define IDR_MAINFRAME       128
+#define IDD_INSTALL_DIALOG  102
+
+#define IDC_REMOVE          3
+#define IDC_STATUS          1000
+#define IDC_OSNAME          1001

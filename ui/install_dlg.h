@@ -1,0 +1,35 @@
+// The installer's main dialog: OS and status fields, Install, Remove, Exit.
+#pragma once
+
+#include "actions.h"
+#include "framework.h"
+#include "resource.h"
+
+class CInstallDlg : public CDialog, public NoticeSink {
+public:
+    explicit CInstallDlg(CWnd* pParent = nullptr);
+
+    enum { IDD = IDD_INSTALL_DIALOG };
+
+    // Shows one notice in a message box owned by the dialog.
+    void ShowNotice(const Notice& notice) override;
+
+protected:
+    CButton m_btnRemove;
+    CButton m_btnInstall;
+    CString m_strStatus;
+    CString m_strOsName;
+    HICON m_hIcon;
+    BOOL m_bIsNT;
+
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+    void OnOK() override;  // Install
+
+    void UpdateStatus();
+    void OnRemove();
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+
+    DECLARE_MESSAGE_MAP()
+};
