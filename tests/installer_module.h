@@ -2,8 +2,19 @@
 
 #include <windows.h>
 
-// The module whose resources are under test.
+#include <string.h>
+
+// INSTALL.EXE, beside the test program, loaded for its resources only.
 inline HMODULE InstallerModule()
 {
-    return GetModuleHandleW(nullptr);
+    static HMODULE module = [] {
+        char path[MAX_PATH];
+        DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+        char* name = path + length;
+        while (name > path && name[-1] != '\\')
+            --name;
+        strcpy(name, "INSTALL.EXE");
+        return LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    }();
+    return module;
 }

@@ -19,6 +19,18 @@ std::vector<HWND> ThreadWindows()
     return windows;
 }
 
+std::vector<HWND> TopLevelWindows()
+{
+    std::vector<HWND> windows;
+    EnumWindows(
+        [](HWND window, LPARAM list) -> BOOL {
+            reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
 bool IsVisibleDialog(HWND window)
 {
     wchar_t className[32] = {};
@@ -66,20 +78,36 @@ void UiScript::OnTick()
 
 namespace ui {
 
-HWND FindDialog(const wchar_t* caption)
+HWND FindDialog(const wchar_t* caption, DWORD processId)
 {
-    for (HWND window : ThreadWindows())
-        if (IsVisibleDialog(window) && Text(window) == caption)
+    if (!processId)
+        processId = GetCurrentProcessId();
+    for (HWND window : TopLevelWindows()) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId && IsVisibleDialog(window) && Text(window) == caption)
             return window;
+    }
     return nullptr;
 }
 
 HWND FindOwnedDialog(HWND owner)
 {
-    for (HWND window : ThreadWindows())
+    for (HWND window : TopLevelWindows())
         if (IsVisibleDialog(window) && GetWindow(window, GW_OWNER) == owner)
             return window;
     return nullptr;
+}
+
+bool AnyWindowOfProcess(DWORD processId)
+{
+    for (HWND window : TopLevelWindows()) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId && IsWindowVisible(window))
+            return true;
+    }
+    return false;
 }
 
 bool AnyWindowOfThisThread()
@@ -92,8 +120,11 @@ bool AnyWindowOfThisThread()
 
 std::wstring Text(HWND window)
 {
+    // WM_GETTEXT rather than GetWindowText, which does not ask a control of
+    // another process for its text.
     wchar_t buffer[512] = {};
-    GetWindowTextW(window, buffer, 512);
+    SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(buffer),
+                        SMTO_ABORTIFHUNG, 5000, nullptr);
     return buffer;
 }
 

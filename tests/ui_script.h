@@ -41,11 +41,13 @@ private:
 // Helpers for reading and pressing windows the way a person would see them.
 namespace ui {
 
-// Visible top-level dialog windows (class #32770) of this thread.
-HWND FindDialog(const wchar_t* caption);
+// A visible top-level dialog window (class #32770) with this caption, of
+// the given process (0: this one).
+HWND FindDialog(const wchar_t* caption, DWORD processId = 0);
 // A visible dialog window owned by `owner`, or null.
 HWND FindOwnedDialog(HWND owner);
 bool AnyWindowOfThisThread();
+bool AnyWindowOfProcess(DWORD processId);
 
 std::wstring Text(HWND window);
 std::wstring ItemText(HWND dialog, int id);

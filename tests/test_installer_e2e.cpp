@@ -1,0 +1,190 @@
+// INSTALL.EXE started as its own process under Wine, against Wine's real
+// service manager and the test driver, driven through its windows.
+#include "installer_process.h"
+#include "scm_test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+const wchar_t kNotInstalled[] = L"KESTRAMO 核心驱动程序未安装.";
+const wchar_t kInstalled[] = L"KESTRAMO 核心驱动程序已安装.";
+
+struct InstallerEndToEnd : ::testing::Test {
+    std::string folder;
+    std::string exe = ProgramFolder() + "INSTALL.EXE";
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(RemoveKestramoService()) << "leftover KESTRAMO service";
+        folder = MakeTempFolder("kestramo-e2e");
+        ASSERT_TRUE(CopyTestDriverTo(folder));
+    }
+
+    void TearDown() override
+    {
+        RemoveKestramoService();
+        RemoveFolder(folder);
+    }
+
+    struct Opened {
+        std::wstring os, status;
+        bool install, remove;
+    };
+
+    static Opened Read(HWND dialog)
+    {
+        return Opened{ui::ItemText(dialog, 1001), ui::ItemText(dialog, 1000),
+                      ui::ItemEnabled(dialog, IDOK), ui::ItemEnabled(dialog, 3)};
+    }
+
+    // Starts the installer, presses `button`, answers `boxes` message boxes
+    // and waits for the process to end with no window left.
+    std::vector<ui::MessageBoxSeen> RunAndPress(int button, size_t boxes, Opened* opened,
+                                                const std::string& arguments = "")
+    {
+        std::vector<ui::MessageBoxSeen> seen;
+        InstallerProcess installer;
+        EXPECT_TRUE(installer.Start(exe, folder, arguments)) << GetLastError();
+        HWND dialog = installer.WaitForDialog();
+        EXPECT_NE(dialog, nullptr) << "no dialog";
+        if (!dialog)
+            return seen;
+        *opened = Read(dialog);
+        ui::Click(dialog, button);
+        for (size_t i = 0; i < boxes; ++i) {
+            ui::MessageBoxSeen box;
+            EXPECT_TRUE(installer.AnswerMessageBox(box)) << "message box " << i;
+            seen.push_back(box);
+        }
+        EXPECT_TRUE(installer.WaitForExit()) << "still running";
+        EXPECT_FALSE(ui::AnyWindowOfProcess(installer.ProcessId()));
+        return seen;
+    }
+};
+
+}  // namespace
+
+TEST_F(InstallerEndToEnd, InstallThenRemoveAcrossTwoStarts)
+{
+    Opened first;
+    auto boxes = RunAndPress(IDOK, 1, &first);
+    EXPECT_EQ(first.os, L"Microsoft Windows NT/2000/XP");
+    EXPECT_EQ(first.status, kNotInstalled);
+    EXPECT_TRUE(first.install);
+    EXPECT_FALSE(first.remove);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, L"KESTRAMO 驱动程序安装完成.");
+    EXPECT_EQ(boxes[0].caption, L"成功");
+    EXPECT_TRUE(WaitForKestramoState(SERVICE_RUNNING)) << "state " << KestramoServiceState();
+    ServiceConfig config;
+    ASSERT_TRUE(QueryKestramoConfig(config));
+    EXPECT_EQ(config.imagePath, folder + "\\KESTRAMO.SYS");
+
+    Opened second;
+    boxes = RunAndPress(3, 1, &second);
+    EXPECT_EQ(second.status, kInstalled);
+    EXPECT_FALSE(second.install);
+    EXPECT_TRUE(second.remove);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, L"KESTRAMO 驱动程序删除完成.");
+    EXPECT_EQ(boxes[0].caption, L"成功");
+    bool gone = false;
+    for (int i = 0; i < 50 && !gone; ++i, Sleep(100))
+        gone = !KestramoServiceExists();
+    EXPECT_TRUE(gone);
+}
+
+TEST_F(InstallerEndToEnd, ExitChangesNothing)
+{
+    Opened opened;
+    RunAndPress(IDCANCEL, 0, &opened);
+    EXPECT_EQ(opened.status, kNotInstalled);
+    EXPECT_FALSE(KestramoServiceExists());
+
+    ASSERT_TRUE(RegisterKestramoService(folder + "\\KESTRAMO.SYS"));
+    RunAndPress(IDCANCEL, 0, &opened);
+    EXPECT_EQ(opened.status, kInstalled);
+    EXPECT_TRUE(KestramoServiceExists());
+    EXPECT_EQ(KestramoServiceState(), DWORD(SERVICE_STOPPED));
+}
+
+TEST_F(InstallerEndToEnd, CommandLineArgumentsChangeNothing)
+{
+    Opened plain, withArguments;
+    RunAndPress(IDCANCEL, 0, &plain);
+    RunAndPress(IDCANCEL, 0, &withArguments, "/remove --install \"C:\\some where\" /?");
+    EXPECT_EQ(withArguments.os, plain.os);
+    EXPECT_EQ(withArguments.status, plain.status);
+    EXPECT_EQ(withArguments.install, plain.install);
+    EXPECT_EQ(withArguments.remove, plain.remove);
+    EXPECT_FALSE(KestramoServiceExists());
+}
+
+TEST_F(InstallerEndToEnd, InstallWithoutTheDriverReportsTheStartFailure)
+{
+    DeleteFileA((folder + "\\KESTRAMO.SYS").c_str());
+    Opened opened;
+    auto boxes = RunAndPress(IDOK, 1, &opened);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text.rfind(L"不能启动 KESTRAMO 驱动程序 [StartService (0x", 0), 0u)
+        << "got another text";
+    EXPECT_EQ(boxes[0].caption, L"致命错误");
+    EXPECT_TRUE(KestramoServiceExists());
+}
+
+TEST(InstallerVersion, VersionBlock)
+{
+    std::string exe = ProgramFolder() + "INSTALL.EXE";
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeA(exe.c_str(), &handle);
+    ASSERT_GT(size, 0u) << GetLastError();
+    std::vector<char> data(size);
+    ASSERT_TRUE(GetFileVersionInfoA(exe.c_str(), 0, size, data.data()));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 0x00000001u);
+    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwProductVersionLS, 0x00000001u);
+    EXPECT_EQ(fixed->dwFileFlagsMask, 0x3Fu);
+    EXPECT_EQ(fixed->dwFileFlags, 0u);
+    EXPECT_EQ(fixed->dwFileOS, DWORD(VOS__WINDOWS32));
+    EXPECT_EQ(fixed->dwFileType, DWORD(VFT_APP));
+    EXPECT_EQ(fixed->dwFileSubtype, 0u);
+
+    WORD* translation = nullptr;
+    ASSERT_TRUE(VerQueryValueA(data.data(), "\\VarFileInfo\\Translation",
+                               reinterpret_cast<void**>(&translation), &length));
+    ASSERT_EQ(length, 4u);
+    EXPECT_EQ(translation[0], 0x0409);
+    EXPECT_EQ(translation[1], 0x04B0);
+
+    const std::pair<const char*, const char*> strings[] = {
+        {"CompanyName", ""},
+        {"FileDescription", "INSTALL MFC Application"},
+        {"FileVersion", "1, 0, 0, 1"},
+        {"InternalName", "INSTALL"},
+        {"LegalTrademarks", ""},
+        {"OriginalFilename", "INSTALL.EXE"},
+        {"ProductName", "INSTALL Application"},
+        {"ProductVersion", "1, 0, 0, 1"},
+    };
+    for (const auto& [key, value] : strings) {
+        char* text = nullptr;
+        std::string path = std::string("\\StringFileInfo\\040904B0\\") + key;
+        ASSERT_TRUE(VerQueryValueA(data.data(), path.c_str(), reinterpret_cast<void**>(&text),
+                                   &length))
+            << key;
+        EXPECT_STREQ(text, value) << key;
+    }
+    char* copyright = nullptr;
+    ASSERT_TRUE(VerQueryValueA(data.data(), "\\StringFileInfo\\040904B0\\LegalCopyright",
+                               reinterpret_cast<void**>(&copyright), &length));
+    EXPECT_NE(std::string(copyright).find("Copyright"), std::string::npos);
+}
