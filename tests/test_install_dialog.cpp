@@ -13,6 +13,11 @@ namespace {
 const wchar_t kCaption[] = L"KESTRAMO 核心驱动程序安装";
 const wchar_t kNt[] = L"Microsoft Windows NT/2000/XP";
 const wchar_t k9x[] = L"Microsoft Windows 95/98/Me";
+const wchar_t kAboutCaption[] = L"关于 INSTALL";
+
+// As in the program, the application's main window owns dialogs that are
+// opened without a parent.
+CWinApp g_testApp;
 
 struct Shown {
     std::wstring os, status;
@@ -70,6 +75,7 @@ struct InstallDialogTest : ::testing::Test {
     INT_PTR Run()
     {
         CInstallDlg dialog;
+        g_testApp.m_pMainWnd = &dialog;
         INT_PTR result = script.Run([&] { return dialog.DoModal(); });
         EXPECT_FALSE(script.TimedOut()) << script.StepsLeft() << " steps left";
         EXPECT_FALSE(ui::AnyWindowOfThisThread()) << "a window was left open";
@@ -269,4 +275,92 @@ TEST_F(InstallDialogTest, OpensCentredOnTheScreen)
     Run();
     EXPECT_LE(abs((window.left + window.right) - (work.left + work.right)), 2);
     EXPECT_LE(abs((window.top + window.bottom) - (work.top + work.bottom)), 2);
+}
+
+TEST_F(InstallDialogTest, SystemMenuEndsWithTheAboutEntry)
+{
+    int count = 0;
+    UINT lastId = 0, separatorState = 0;
+    wchar_t lastText[64] = {};
+    script.Then(Opened()).Then([&] {
+        HMENU menu = GetSystemMenu(dlg, FALSE);
+        count = GetMenuItemCount(menu);
+        lastId = GetMenuItemID(menu, count - 1);
+        GetMenuStringW(menu, count - 1, lastText, 64, MF_BYPOSITION);
+        separatorState = GetMenuState(menu, count - 2, MF_BYPOSITION);
+        ui::Click(dlg, IDCANCEL);
+        return true;
+    });
+    Run();
+    ASSERT_GE(count, 3);
+    EXPECT_EQ(lastId, UINT(IDM_ABOUTBOX));
+    EXPECT_STREQ(lastText, L"关于  INSTALL (&A)...");
+    EXPECT_TRUE(separatorState & MF_SEPARATOR);
+}
+
+TEST_F(InstallDialogTest, AboutBoxIsModalAndLeavesTheDialogAsItWas)
+{
+    fake.serviceRegistered = true;
+    HWND about = nullptr;
+    bool mainEnabledDuringAbout = true;
+    std::wstring version;
+    Shown after;
+    script.Then(Opened())
+        .Then([&] {
+            PostMessageW(dlg, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+            return true;
+        })
+        .Then([&] {
+            about = ui::FindDialog(kAboutCaption);
+            if (!about)
+                return false;
+            mainEnabledDuringAbout = IsWindowEnabled(dlg) != 0;
+            version = ui::Text(GetWindow(about, GW_CHILD));
+            EXPECT_EQ(GetWindow(about, GW_OWNER), dlg);
+            ui::Click(about, IDOK);
+            return true;
+        })
+        .Then([&] {
+            if (ui::FindDialog(kAboutCaption) || !IsWindowEnabled(dlg))
+                return false;
+            after.os = ui::ItemText(dlg, IDC_OSNAME);
+            after.status = ui::ItemText(dlg, IDC_STATUS);
+            after.install = ui::ItemEnabled(dlg, IDOK);
+            after.remove = ui::ItemEnabled(dlg, IDC_REMOVE);
+            ui::Click(dlg, IDCANCEL);
+            return true;
+        });
+    EXPECT_EQ(Run(), IDCANCEL);
+    EXPECT_NE(about, nullptr);
+    EXPECT_FALSE(mainEnabledDuringAbout) << "About box is not modal";
+    EXPECT_EQ(version, L"KESTRAMO 驱动程序 INSTALL 版本 2.0");
+    EXPECT_EQ(after.os, shown.os);
+    EXPECT_EQ(after.status, shown.status);
+    EXPECT_EQ(after.install, shown.install);
+    EXPECT_EQ(after.remove, shown.remove);
+    EXPECT_TRUE(fake.calls.empty());
+}
+
+TEST_F(InstallDialogTest, EveryCommandFrom0x10To0x1FOpensTheAboutBox)
+{
+    std::vector<UINT> opened;
+    script.Then(Opened());
+    for (UINT id = 0x10; id <= 0x1F; ++id) {
+        script.Then([=] {
+            PostMessageW(dlg, WM_SYSCOMMAND, id, 0);
+            return true;
+        });
+        script.Then([&, id] {
+            HWND about = ui::FindDialog(kAboutCaption);
+            if (!about)
+                return false;
+            opened.push_back(id);
+            ui::Click(about, IDOK);
+            return true;
+        });
+        script.Then([] { return ui::FindDialog(kAboutCaption) == nullptr; });
+    }
+    script.Then(Press(IDCANCEL));
+    EXPECT_EQ(Run(), IDCANCEL);
+    EXPECT_EQ(opened.size(), 16u);
 }

@@ -188,3 +188,32 @@ TEST(InstallerVersion, VersionBlock)
                                reinterpret_cast<void**>(&copyright), &length));
     EXPECT_NE(std::string(copyright).find("Copyright"), std::string::npos);
 }
+
+TEST_F(InstallerEndToEnd, AboutBoxFromTheSystemMenuThenCloseThroughIt)
+{
+    InstallerProcess installer;
+    ASSERT_TRUE(installer.Start(exe, folder));
+    HWND dialog = installer.WaitForDialog();
+    ASSERT_NE(dialog, nullptr);
+    Opened before = Read(dialog);
+
+    PostMessageW(dialog, WM_SYSCOMMAND, 0x0010, 0);
+    HWND about = nullptr;
+    for (int i = 0; i < 500 && !about; ++i, Sleep(20))
+        about = ui::FindDialog(L"关于 INSTALL", installer.ProcessId());
+    ASSERT_NE(about, nullptr) << "no About box";
+    EXPECT_EQ(GetWindow(about, GW_OWNER), dialog);
+    EXPECT_FALSE(IsWindowEnabled(dialog)) << "About box is not modal";
+    ui::Click(about, IDOK);
+    for (int i = 0; i < 500 && !IsWindowEnabled(dialog); ++i)
+        Sleep(20);
+
+    Opened after = Read(dialog);
+    EXPECT_EQ(after.status, before.status);
+    EXPECT_EQ(after.install, before.install);
+    EXPECT_EQ(after.remove, before.remove);
+
+    PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(installer.WaitForExit());
+    EXPECT_FALSE(KestramoServiceExists());
+}

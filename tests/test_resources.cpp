@@ -17,7 +17,7 @@ const LPCWSTR kGroupIconType = MAKEINTRESOURCEW(14);
 struct ExpectedItem {
     DWORD id;
     WORD classOrdinal;  // 0x80 button, 0x81 edit, 0x82 static
-    const wchar_t* text;
+    const wchar_t* text;  // null: any text but none
     short x, y, cx, cy;
     DWORD style;
 };
@@ -33,7 +33,10 @@ void ExpectItems(const DialogTemplate& dialog, const std::vector<ExpectedItem>& 
         EXPECT_TRUE(item.windowClass.isOrdinal);
         EXPECT_EQ(item.windowClass.ordinal, want.classOrdinal);
         EXPECT_FALSE(item.title.isOrdinal);
-        EXPECT_EQ(item.title.text, want.text);
+        if (want.text)
+            EXPECT_EQ(item.title.text, want.text);
+        else
+            EXPECT_FALSE(item.title.text.empty());
         EXPECT_EQ(item.x, want.x);
         EXPECT_EQ(item.y, want.y);
         EXPECT_EQ(item.cx, want.cx);
@@ -142,5 +145,75 @@ TEST(Resources, IconGroupHoldsTwoSixteenColourImages)
         EXPECT_EQ(header->biHeight, sizes[i] * 2);
         EXPECT_EQ(header->biPlanes, 1);
         EXPECT_EQ(header->biBitCount, 4);
+    }
+}
+
+TEST(Resources, AboutBoxTemplate)
+{
+    HMODULE module = InstallerModule();
+    ASSERT_NE(module, nullptr);
+    EXPECT_EQ(ResourceLanguages(module, kDialogType, MAKEINTRESOURCEW(IDD_ABOUTBOX)),
+              std::vector<WORD>{kChinesePrc});
+
+    const void* data;
+    DWORD size;
+    ASSERT_TRUE(ResourceBytes(module, kDialogType, MAKEINTRESOURCEW(IDD_ABOUTBOX), kChinesePrc,
+                              &data, &size));
+    DialogTemplate dialog;
+    ASSERT_TRUE(ParseDialogTemplate(data, size, dialog));
+
+    EXPECT_FALSE(dialog.extended);
+    EXPECT_EQ(dialog.style, 0x80C800C0u) << std::hex << dialog.style;
+    EXPECT_EQ(dialog.exStyle, 0u);
+    EXPECT_EQ(dialog.x, 0);
+    EXPECT_EQ(dialog.y, 0);
+    EXPECT_EQ(dialog.cx, 217);
+    EXPECT_EQ(dialog.cy, 55);
+    EXPECT_TRUE(dialog.menu.text.empty() && !dialog.menu.isOrdinal);
+    EXPECT_TRUE(dialog.windowClass.text.empty() && !dialog.windowClass.isOrdinal);
+    EXPECT_EQ(dialog.caption, L"关于 INSTALL");
+    EXPECT_EQ(dialog.pointSize, 9);
+    EXPECT_EQ(dialog.typeface, L"宋体");
+
+    // The copyright line is ours to word; everything else is fixed.
+    ExpectItems(dialog, {
+        {0xFFFF, 0x82, L"KESTRAMO 驱动程序 INSTALL 版本 2.0", 10, 10, 130, 8, 0x50020080},
+        {0xFFFF, 0x82, nullptr, 10, 25, 165, 8, 0x50020000},
+        {1, 0x80, L"确定", 178, 7, 32, 14, 0x50030001},
+    });
+}
+
+TEST(Resources, TheOnlyStringIsTheAboutEntry)
+{
+    HMODULE module = InstallerModule();
+    ASSERT_NE(module, nullptr);
+    const LPCWSTR kStringType = MAKEINTRESOURCEW(6);
+
+    std::vector<ULONG_PTR> blocks;
+    EnumResourceNamesW(
+        module, kStringType,
+        [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR list) -> BOOL {
+            reinterpret_cast<std::vector<ULONG_PTR>*>(list)->push_back(
+                reinterpret_cast<ULONG_PTR>(name));
+            return TRUE;
+        },
+        reinterpret_cast<LONG_PTR>(&blocks));
+    // Strings 96 to 111 make block 7.
+    ASSERT_EQ(blocks, std::vector<ULONG_PTR>{IDS_ABOUTBOX / 16 + 1});
+    EXPECT_EQ(ResourceLanguages(module, kStringType, MAKEINTRESOURCEW(7)),
+              std::vector<WORD>{kChinesePrc});
+
+    const void* data;
+    DWORD size;
+    ASSERT_TRUE(ResourceBytes(module, kStringType, MAKEINTRESOURCEW(7), kChinesePrc, &data, &size));
+    const WORD* p = static_cast<const WORD*>(data);
+    for (int i = 0; i < 16; ++i) {
+        WORD length = *p++;
+        std::wstring text(reinterpret_cast<const wchar_t*>(p), length);
+        p += length;
+        if (96 + i == IDS_ABOUTBOX)
+            EXPECT_EQ(text, L"关于  INSTALL (&A)...");
+        else
+            EXPECT_TRUE(text.empty()) << "string " << 96 + i;
     }
 }

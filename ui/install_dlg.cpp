@@ -1,5 +1,6 @@
 #include "install_dlg.h"
 
+#include "about_dlg.h"
 #include "icon_position.h"
 #include "probe.h"
 
@@ -20,6 +21,7 @@ void CInstallDlg::DoDataExchange(CDataExchange* pDX)
 }
 
 BEGIN_MESSAGE_MAP(CInstallDlg, CDialog)
+    ON_WM_SYSCOMMAND()
     ON_WM_PAINT()
     ON_WM_QUERYDRAGICON()
     ON_BN_CLICKED(IDC_REMOVE, OnRemove)
@@ -28,6 +30,18 @@ END_MESSAGE_MAP()
 BOOL CInstallDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
+
+    // The About entry at the end of the system menu.
+    static_assert((IDM_ABOUTBOX & 0xFFF0) == IDM_ABOUTBOX, "system command ids use the high bits");
+    CMenu* pSysMenu = GetSystemMenu(FALSE);
+    if (pSysMenu != nullptr) {
+        CString strAboutMenu;
+        strAboutMenu.LoadString(IDS_ABOUTBOX);
+        if (!strAboutMenu.IsEmpty()) {
+            pSysMenu->AppendMenu(MF_SEPARATOR);
+            pSysMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, strAboutMenu);
+        }
+    }
 
     ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
@@ -56,6 +70,17 @@ void CInstallDlg::OnOK()
 {
     InstallDriverService(m_bIsNT, *this);
     CDialog::OnOK();
+}
+
+void CInstallDlg::OnSysCommand(UINT nID, LPARAM lParam)
+{
+    // The low four bits of a system command are the platform's own.
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg dlgAbout;
+        dlgAbout.DoModal();
+    } else {
+        CDialog::OnSysCommand(nID, lParam);
+    }
 }
 
 void CInstallDlg::OnRemove()

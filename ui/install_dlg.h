@@ -27,6 +27,7 @@ protected:
     void OnOK() override;  // Install
 
     void UpdateStatus();
+    void OnSysCommand(UINT nID, LPARAM lParam);
     void OnRemove();
     void OnPaint();
     HCURSOR OnQueryDragIcon();
