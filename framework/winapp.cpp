@@ -1,5 +1,7 @@
 #include "framework.h"
 
+#include "dll_search.h"
+
 #include <mbctype.h>
 
 namespace {
@@ -11,6 +13,8 @@ CWinApp* g_app = nullptr;
 struct ModuleInit {
     ModuleInit()
     {
+        // Before anything can load a DLL by name.
+        HardenDllSearchPath();
         // Multibyte string functions follow the system's ANSI code page.
         _setmbcp(_MB_CP_ANSI);
     }

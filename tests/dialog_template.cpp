@@ -128,15 +128,33 @@ bool ResourceBytes(HMODULE module, LPCWSTR type, LPCWSTR name, WORD language, co
     return *data != nullptr;
 }
 
+namespace {
+
+BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR list)
+{
+    reinterpret_cast<std::vector<WORD>*>(list)->push_back(language);
+    return TRUE;
+}
+
+BOOL CALLBACK CollectName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR list)
+{
+    reinterpret_cast<std::vector<ULONG_PTR>*>(list)->push_back(reinterpret_cast<ULONG_PTR>(name));
+    return TRUE;
+}
+
+}  // namespace
+
 std::vector<WORD> ResourceLanguages(HMODULE module, LPCWSTR type, LPCWSTR name)
 {
     std::vector<WORD> languages;
-    EnumResourceLanguagesW(
-        module, type, name,
-        [](HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR list) -> BOOL {
-            reinterpret_cast<std::vector<WORD>*>(list)->push_back(language);
-            return TRUE;
-        },
-        reinterpret_cast<LONG_PTR>(&languages));
+    EnumResourceLanguagesW(module, type, name, CollectLanguage,
+                           reinterpret_cast<LONG_PTR>(&languages));
     return languages;
+}
+
+std::vector<ULONG_PTR> ResourceIds(HMODULE module, LPCWSTR type)
+{
+    std::vector<ULONG_PTR> ids;
+    EnumResourceNamesW(module, type, CollectName, reinterpret_cast<LONG_PTR>(&ids));
+    return ids;
 }

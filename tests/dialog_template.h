@@ -43,3 +43,6 @@ bool ResourceBytes(HMODULE module, LPCWSTR type, LPCWSTR name, WORD language, co
 
 // Every language a resource exists in.
 std::vector<WORD> ResourceLanguages(HMODULE module, LPCWSTR type, LPCWSTR name);
+
+// The numeric ids of every resource of `type`.
+std::vector<ULONG_PTR> ResourceIds(HMODULE module, LPCWSTR type);

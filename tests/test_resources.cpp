@@ -189,17 +189,8 @@ TEST(Resources, TheOnlyStringIsTheAboutEntry)
     ASSERT_NE(module, nullptr);
     const LPCWSTR kStringType = MAKEINTRESOURCEW(6);
 
-    std::vector<ULONG_PTR> blocks;
-    EnumResourceNamesW(
-        module, kStringType,
-        [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR list) -> BOOL {
-            reinterpret_cast<std::vector<ULONG_PTR>*>(list)->push_back(
-                reinterpret_cast<ULONG_PTR>(name));
-            return TRUE;
-        },
-        reinterpret_cast<LONG_PTR>(&blocks));
     // Strings 96 to 111 make block 7.
-    ASSERT_EQ(blocks, std::vector<ULONG_PTR>{IDS_ABOUTBOX / 16 + 1});
+    ASSERT_EQ(ResourceIds(module, kStringType), std::vector<ULONG_PTR>{IDS_ABOUTBOX / 16 + 1});
     EXPECT_EQ(ResourceLanguages(module, kStringType, MAKEINTRESOURCEW(7)),
               std::vector<WORD>{kChinesePrc});
 
