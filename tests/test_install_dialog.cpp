@@ -109,38 +109,30 @@ struct InstallDialogTest : ::testing::Test {
 
 }  // namespace
 
-TEST_F(InstallDialogTest, NtWithoutServiceOffersOnlyInstall)
+TEST_F(InstallDialogTest, EachProbeOutcomeShowsItsTextsAndButtons)
 {
-    script.Then(Opened()).Then(Press(IDCANCEL));
-    EXPECT_EQ(Run(), IDCANCEL);
-    EXPECT_EQ(shown.os, kNt);
-    EXPECT_EQ(shown.status, L"KESTRAMO 核心驱动程序未安装.");
-    EXPECT_TRUE(shown.install);
-    EXPECT_FALSE(shown.remove);
-    EXPECT_TRUE(shown.exitEnabled);
-}
-
-TEST_F(InstallDialogTest, NtWithServiceOffersOnlyRemove)
-{
-    fake.serviceRegistered = true;
-    script.Then(Opened()).Then(Press(IDCANCEL));
-    EXPECT_EQ(Run(), IDCANCEL);
-    EXPECT_EQ(shown.os, kNt);
-    EXPECT_EQ(shown.status, L"KESTRAMO 核心驱动程序已安装.");
-    EXPECT_FALSE(shown.install);
-    EXPECT_TRUE(shown.remove);
-}
-
-TEST_F(InstallDialogTest, OtherFamilyNeedsNothingAndOffersNoAction)
-{
-    fake.platformId = VER_PLATFORM_WIN32_WINDOWS;
-    script.Then(Opened()).Then(Press(IDCANCEL));
-    EXPECT_EQ(Run(), IDCANCEL);
-    EXPECT_EQ(shown.os, k9x);
-    EXPECT_EQ(shown.status, L"不需要安装驱动程序.");
-    EXPECT_FALSE(shown.install);
-    EXPECT_FALSE(shown.remove);
-    EXPECT_TRUE(shown.exitEnabled);
+    struct Case {
+        DWORD platform;
+        bool registered;
+        const wchar_t *os, *status;
+        bool install, remove;
+    } cases[] = {
+        {VER_PLATFORM_WIN32_NT, false, kNt, L"KESTRAMO 核心驱动程序未安装.", true, false},
+        {VER_PLATFORM_WIN32_NT, true, kNt, L"KESTRAMO 核心驱动程序已安装.", false, true},
+        {VER_PLATFORM_WIN32_WINDOWS, true, k9x, L"不需要安装驱动程序.", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.status);
+        fake.platformId = c.platform;
+        fake.serviceRegistered = c.registered;
+        script.Then(Opened()).Then(Press(IDCANCEL));
+        EXPECT_EQ(Run(), IDCANCEL);
+        EXPECT_EQ(shown.os, c.os);
+        EXPECT_EQ(shown.status, c.status);
+        EXPECT_EQ(shown.install, c.install);
+        EXPECT_EQ(shown.remove, c.remove);
+        EXPECT_TRUE(shown.exitEnabled);
+    }
 }
 
 TEST_F(InstallDialogTest, FieldsCannotBeTypedInto)

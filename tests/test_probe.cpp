@@ -16,6 +16,16 @@ struct ProbeFixture : ::testing::Test {
 
 using Calls = std::vector<std::string>;
 
+void ExpectState(const InstallState& state, bool isNT, const char* os, const char* status,
+                 bool install, bool remove)
+{
+    EXPECT_EQ(state.isNT, isNT);
+    EXPECT_STREQ(state.osText, os);
+    EXPECT_STREQ(state.statusText, status);
+    EXPECT_EQ(state.installEnabled, install);
+    EXPECT_EQ(state.removeEnabled, remove);
+}
+
 }  // namespace
 
 using ProbeInstallStateTest = ProbeFixture;
@@ -23,31 +33,19 @@ using ProbeInstallStateTest = ProbeFixture;
 TEST_F(ProbeInstallStateTest, NtWithServiceRegisteredOffersOnlyRemove)
 {
     fake.serviceRegistered = true;
-    InstallState state = ProbeInstallState();
-    EXPECT_TRUE(state.isNT);
-    EXPECT_STREQ(state.osText, kTexts.osNameNT);
-    EXPECT_STREQ(state.statusText, kTexts.statusInstalled);
-    EXPECT_FALSE(state.installEnabled);
-    EXPECT_TRUE(state.removeEnabled);
+    ExpectState(ProbeInstallState(), true, kTexts.osNameNT, kTexts.statusInstalled, false, true);
 }
 
 TEST_F(ProbeInstallStateTest, RunningOrStoppedMakesNoDifference)
 {
     fake.serviceRegistered = true;
     fake.serviceRunning = true;
-    InstallState state = ProbeInstallState();
-    EXPECT_STREQ(state.statusText, kTexts.statusInstalled);
-    EXPECT_TRUE(state.removeEnabled);
+    ExpectState(ProbeInstallState(), true, kTexts.osNameNT, kTexts.statusInstalled, false, true);
 }
 
 TEST_F(ProbeInstallStateTest, NtWithoutServiceOffersOnlyInstall)
 {
-    InstallState state = ProbeInstallState();
-    EXPECT_TRUE(state.isNT);
-    EXPECT_STREQ(state.osText, kTexts.osNameNT);
-    EXPECT_STREQ(state.statusText, kTexts.statusNotInstalled);
-    EXPECT_TRUE(state.installEnabled);
-    EXPECT_FALSE(state.removeEnabled);
+    ExpectState(ProbeInstallState(), true, kTexts.osNameNT, kTexts.statusNotInstalled, true, false);
 }
 
 TEST_F(ProbeInstallStateTest, OtherPlatformNeedsNothingAndTouchesNoServiceManager)
@@ -56,12 +54,9 @@ TEST_F(ProbeInstallStateTest, OtherPlatformNeedsNothingAndTouchesNoServiceManage
         fake.calls.clear();
         fake.platformId = platform;
         fake.serviceRegistered = true;
-        InstallState state = ProbeInstallState();
-        EXPECT_FALSE(state.isNT) << platform;
-        EXPECT_STREQ(state.osText, kTexts.osName9x);
-        EXPECT_STREQ(state.statusText, kTexts.statusNotNeeded);
-        EXPECT_FALSE(state.installEnabled);
-        EXPECT_FALSE(state.removeEnabled);
+        SCOPED_TRACE(platform);
+        ExpectState(ProbeInstallState(), false, kTexts.osName9x, kTexts.statusNotNeeded, false,
+                    false);
         EXPECT_EQ(fake.calls, Calls{"GetVersionExA"});
     }
 }
@@ -69,9 +64,7 @@ TEST_F(ProbeInstallStateTest, OtherPlatformNeedsNothingAndTouchesNoServiceManage
 TEST_F(ProbeInstallStateTest, FailedVersionQueryCountsAsTheOtherFamily)
 {
     fake.versionQueryFails = true;
-    InstallState state = ProbeInstallState();
-    EXPECT_FALSE(state.isNT);
-    EXPECT_STREQ(state.statusText, kTexts.statusNotNeeded);
+    ExpectState(ProbeInstallState(), false, kTexts.osName9x, kTexts.statusNotNeeded, false, false);
     EXPECT_FALSE(fake.AnyServiceManagerCall());
 }
 
@@ -97,11 +90,7 @@ TEST_F(ProbeInstallStateTest, ManagerWithoutFullAccessReadsAsNotInstalled)
 {
     fake.managerAccessDenied = true;
     fake.serviceRegistered = true;
-    InstallState state = ProbeInstallState();
-    EXPECT_TRUE(state.isNT);
-    EXPECT_STREQ(state.statusText, kTexts.statusNotInstalled);
-    EXPECT_TRUE(state.installEnabled);
-    EXPECT_FALSE(state.removeEnabled);
+    ExpectState(ProbeInstallState(), true, kTexts.osNameNT, kTexts.statusNotInstalled, true, false);
     EXPECT_EQ(fake.calls, (Calls{"GetVersionExA", "OpenSCManagerA", "OpenServiceA",
                                  "CloseServiceHandle(null)", "CloseServiceHandle(null)"}));
     EXPECT_EQ(fake.OpenHandles(), 0);
