@@ -356,3 +356,21 @@ TEST_F(InstallDialogTest, EveryCommandFrom0x10To0x1FOpensTheAboutBox)
     EXPECT_EQ(Run(), IDCANCEL);
     EXPECT_EQ(opened.size(), 16u);
 }
+
+TEST_F(InstallDialogTest, HelpCommandReachesTheApplicationAndShowsNothing)
+{
+    bool stillOpen = false;
+    script.Then(Opened())
+        .Then([&] {
+            SendMessageW(dlg, WM_COMMAND, ID_HELP, 0);
+            return true;
+        })
+        .Then([&] {
+            stillOpen = IsWindow(dlg) && ui::FindOwnedDialog(dlg) == nullptr;
+            ui::Click(dlg, IDCANCEL);
+            return true;
+        });
+    EXPECT_EQ(Run(), IDCANCEL);
+    EXPECT_TRUE(stillOpen);
+    EXPECT_TRUE(fake.calls.empty());
+}
