@@ -357,7 +357,7 @@ TEST_F(InstallDialogTest, EveryCommandFrom0x10To0x1FOpensTheAboutBox)
     EXPECT_EQ(opened.size(), 16u);
 }
 
-TEST_F(InstallDialogTest, HelpCommandReachesTheApplicationAndShowsNothing)
+TEST_F(InstallDialogTest, HelpCommandShowsNothingAndLeavesTheDialogOpen)
 {
     bool stillOpen = false;
     script.Then(Opened())
