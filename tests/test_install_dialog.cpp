@@ -374,3 +374,27 @@ TEST_F(InstallDialogTest, HelpCommandShowsNothingAndLeavesTheDialogOpen)
     EXPECT_TRUE(stillOpen);
     EXPECT_TRUE(fake.calls.empty());
 }
+
+TEST_F(InstallDialogTest, EnterWhileInstallIsDisabledNeverInstalls)
+{
+    fake.serviceRegistered = true;
+    script.Then(Opened())
+        .Then([&] {
+            HWND focus = GetFocus();
+            PostMessageW(focus ? focus : dlg, WM_KEYDOWN, VK_RETURN, 0);
+            PostMessageW(focus ? focus : dlg, WM_KEYUP, VK_RETURN, 0);
+            return true;
+        })
+        .Then([&] {
+            // Whatever the platform's dialog rules made of the key, close
+            // the dialog if it is still open.
+            if (IsWindow(dlg))
+                PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+            return true;
+        });
+    Run();
+    for (const std::string& call : fake.calls)
+        EXPECT_NE(call, "CreateServiceA");
+    EXPECT_TRUE(fake.creations.empty());
+    EXPECT_TRUE(fake.serviceRegistered);
+}
