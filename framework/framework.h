@@ -90,7 +90,6 @@ public:
     CString& operator=(const char* text);
 
     operator const char*() const { return m_text; }
-    int GetLength() const { return m_length; }
     bool IsEmpty() const { return m_length == 0; }
 
     // Loads a string resource, in the ANSI code page. Returns FALSE and
@@ -175,7 +174,6 @@ public:
     void Attach(HWND hWnd) { m_hWnd = hWnd; }
 
     BOOL EnableWindow(BOOL bEnable = TRUE) { return ::EnableWindow(m_hWnd, bEnable); }
-    BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
     BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
     void GetClientRect(RECT* rect) const { ::GetClientRect(m_hWnd, rect); }
     HWND GetDlgItem(int nID) const { return ::GetDlgItem(m_hWnd, nID); }

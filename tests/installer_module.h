@@ -1,20 +1,11 @@
 #pragma once
 
-#include <windows.h>
-
-#include <string.h>
+#include "scm_test_util.h"
 
 // INSTALL.EXE, beside the test program, loaded for its resources only.
 inline HMODULE InstallerModule()
 {
-    static HMODULE module = [] {
-        char path[MAX_PATH];
-        DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-        char* name = path + length;
-        while (name > path && name[-1] != '\\')
-            --name;
-        strcpy(name, "INSTALL.EXE");
-        return LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    }();
+    static HMODULE module =
+        LoadLibraryExA((ProgramFolder() + "INSTALL.EXE").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     return module;
 }

@@ -1,20 +1,12 @@
 #include "installer_process.h"
 
+#include "scm_test_util.h"
+
 namespace {
 
 const wchar_t kCaption[] = L"KESTRAMO 核心驱动程序安装";
 const int kStatusField = 1000;
-
-template <typename F> bool WaitUntil(F condition, DWORD timeoutMs = 20000)
-{
-    DWORD start = GetTickCount();
-    while (!condition()) {
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        Sleep(20);
-    }
-    return true;
-}
+const DWORD kTimeoutMs = 20000;
 
 }  // namespace
 
@@ -46,7 +38,7 @@ HWND InstallerProcess::WaitForDialog()
     WaitUntil([&] {
         m_dialog = ui::FindDialog(kCaption, m_info.dwProcessId);
         return m_dialog && !ui::ItemText(m_dialog, kStatusField).empty();
-    });
+    }, kTimeoutMs);
     return m_dialog;
 }
 
@@ -56,7 +48,7 @@ bool InstallerProcess::AnswerMessageBox(ui::MessageBoxSeen& seen)
     if (!WaitUntil([&] {
             box = ui::FindOwnedDialog(m_dialog);
             return box && box != m_lastBox;
-        }))
+        }, kTimeoutMs))
         return false;
     // Let it finish laying out before reading it.
     Sleep(50);
@@ -68,7 +60,7 @@ bool InstallerProcess::AnswerMessageBox(ui::MessageBoxSeen& seen)
 
 bool InstallerProcess::WaitForExit(DWORD* exitCode)
 {
-    if (WaitForSingleObject(m_info.hProcess, 20000) != WAIT_OBJECT_0)
+    if (WaitForSingleObject(m_info.hProcess, kTimeoutMs) != WAIT_OBJECT_0)
         return false;
     if (exitCode)
         GetExitCodeProcess(m_info.hProcess, exitCode);

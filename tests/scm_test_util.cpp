@@ -33,12 +33,12 @@ DWORD KestramoServiceState()
 
 bool WaitForKestramoState(DWORD state)
 {
-    for (int i = 0; i < 50; ++i) {
-        if (KestramoServiceState() == state)
-            return true;
-        Sleep(100);
-    }
-    return false;
+    return WaitUntil([state] { return KestramoServiceState() == state; });
+}
+
+bool WaitForKestramoGone()
+{
+    return WaitUntil([] { return !KestramoServiceExists(); });
 }
 
 bool RemoveKestramoService()
@@ -53,12 +53,7 @@ bool RemoveKestramoService()
             ::DeleteService(service.get());
         }
     }
-    for (int i = 0; i < 50; ++i) {
-        if (!KestramoServiceExists())
-            return true;
-        Sleep(100);
-    }
-    return false;
+    return WaitForKestramoGone();
 }
 
 bool RegisterKestramoService(const std::string& imagePath)
@@ -97,6 +92,23 @@ std::string ProgramFolder()
     DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string folder(path, length);
     return folder.substr(0, folder.find_last_of('\\') + 1);
+}
+
+DWORD RunProgram(const std::string& commandLine)
+{
+    std::string command = commandLine;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    DWORD code = 0xFFFFFFFF;
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return code;
+    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return code;
 }
 
 std::string TestDriverPath()

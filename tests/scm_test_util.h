@@ -5,6 +5,18 @@
 
 #include <string>
 
+// Polls `condition` every 20 ms until it holds; false after `timeoutMs`.
+template <typename F> bool WaitUntil(F condition, DWORD timeoutMs = 5000)
+{
+    DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(20);
+    }
+    return true;
+}
+
 // Owns one service-manager handle.
 class ScHandle {
 public:
@@ -37,6 +49,9 @@ DWORD KestramoServiceState();
 // Waits up to five seconds for the service to reach `state`.
 bool WaitForKestramoState(DWORD state);
 
+// Waits up to five seconds for the manager to forget the service.
+bool WaitForKestramoGone();
+
 // Registers KESTRAMO directly through the platform API, as something other
 // than the installer would.
 bool RegisterKestramoService(const std::string& imagePath);
@@ -50,6 +65,10 @@ bool QueryKestramoConfig(ServiceConfig& config);
 
 // Folder of the running test program, with a trailing backslash.
 std::string ProgramFolder();
+
+// Runs `commandLine`, waits up to a minute, and returns its exit code
+// (0xFFFFFFFF if it could not be started or did not end).
+DWORD RunProgram(const std::string& commandLine);
 
 // The test driver that the build puts beside the test programs.
 std::string TestDriverPath();

@@ -110,10 +110,7 @@ TEST_F(RealActions, RemoveStopsAndDeletesTheRunningDriver)
     RemoveDriverService(true, sink);
 
     ExpectOnlyNotice(kTexts.noticeRemoved, kTexts.captionSuccess, MB_OK | MB_ICONINFORMATION);
-    bool gone = false;
-    for (int i = 0; i < 50 && !gone; ++i, Sleep(100))
-        gone = !KestramoServiceExists();
-    EXPECT_TRUE(gone);
+    EXPECT_TRUE(WaitForKestramoGone());
 }
 
 TEST_F(RealActions, RemoveOfAStoppedDriverReportsTheStopFailureFirst)

@@ -91,10 +91,7 @@ TEST_F(InstallerEndToEnd, InstallThenRemoveAcrossTwoStarts)
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, L"KESTRAMO 驱动程序删除完成.");
     EXPECT_EQ(boxes[0].caption, L"成功");
-    bool gone = false;
-    for (int i = 0; i < 50 && !gone; ++i, Sleep(100))
-        gone = !KestramoServiceExists();
-    EXPECT_TRUE(gone);
+    EXPECT_TRUE(WaitForKestramoGone());
 }
 
 TEST_F(InstallerEndToEnd, ExitChangesNothing)

@@ -22,18 +22,7 @@ DWORD RunProbeChild(const char* version)
         RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "Version", REG_SZ, version,
                         static_cast<DWORD>(strlen(version) + 1));
 
-    std::string command = "\"" + ProgramFolder() + "probe_child.exe\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    DWORD code = 0xFFFFFFFF;
-    if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                       &startup, &process)) {
-        WaitForSingleObject(process.hProcess, 60000);
-        GetExitCodeProcess(process.hProcess, &code);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
-    }
+    DWORD code = RunProgram("\"" + ProgramFolder() + "probe_child.exe\"");
     if (version)
         RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
     return code;

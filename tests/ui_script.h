@@ -24,7 +24,6 @@ public:
     // is ended and TimedOut() is true.
     INT_PTR Run(const std::function<INT_PTR()>& modal, DWORD timeoutMs = 15000);
 
-    bool Finished() const { return m_steps.empty(); }
     bool TimedOut() const { return m_timedOut; }
     size_t StepsLeft() const { return m_steps.size(); }
 

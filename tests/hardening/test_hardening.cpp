@@ -1,6 +1,7 @@
 // The built INSTALL.EXE as a Windows engineer would inspect it: imports, PE
 // flags, size; and the DLL search restriction its start-up applies.
 #include "dll_search.h"
+#include "scm_test_util.h"
 
 #include <gtest/gtest.h>
 
@@ -14,14 +15,6 @@
 #include <vector>
 
 namespace {
-
-std::string ProgramFolder()
-{
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path, length);
-    return folder.substr(0, folder.find_last_of('\\') + 1);
-}
 
 struct PeImage {
     std::vector<unsigned char> bytes;
@@ -121,17 +114,7 @@ TEST(DllSearch, PlantedDllIsFoundBeforeHardeningAndNotAfter)
 
 TEST(DllSearch, TheFrameworkStartUpHardensBeforeTheProgramRuns)
 {
-    std::string command = "\"" + ProgramFolder() + "startup_probe.exe\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &process));
-    DWORD code = 0xFFFFFFFF;
-    WaitForSingleObject(process.hProcess, 60000);
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
+    DWORD code = RunProgram("\"" + ProgramFolder() + "startup_probe.exe\"");
     EXPECT_EQ(code, 0u) << (code == 1 ? "planted DLL loaded" : "no contrast");
 }
 
