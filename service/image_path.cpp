@@ -54,7 +54,40 @@ DWORD ImagePath::Form(ServiceControlApi& api)
         return error != ERROR_SUCCESS ? error : ERROR_PATH_NOT_FOUND;
     }
 
-    memcpy(directory + strlen(directory), kDriverService.driverFileSuffix, suffixSize);
+    size_t directoryLength = strlen(directory);
+    memcpy(directory + directoryLength, kDriverService.driverFileSuffix, suffixSize);
+
+    if (!NamesTheCurrentDirectory(api, directory, directoryLength)) {
+        ReleaseHeap();
+        m_buffer[0] = '\0';
+        return ERROR_NO_UNICODE_TRANSLATION;
+    }
     m_path = directory;
     return ERROR_SUCCESS;
+}
+
+bool ImagePath::NamesTheCurrentDirectory(ServiceControlApi& api, const char* directory,
+                                         size_t length)
+{
+    // A faithful ANSI directory never has more UTF-16 units than bytes, so
+    // buffers of that size hold both forms; a wide directory that does not
+    // fit is already longer than any the ANSI one could stand for.
+    const int capacity = static_cast<int>(length) + 1;
+    wchar_t* buffers = static_cast<wchar_t*>(
+        HeapAlloc(GetProcessHeap(), 0, 2 * capacity * sizeof(wchar_t)));
+    if (!buffers)
+        return false;
+    wchar_t* current = buffers;
+    wchar_t* converted = buffers + capacity;
+
+    DWORD currentLength = api.GetCurrentDirectoryW(capacity, current);
+    int convertedLength = 0;
+    if (currentLength != 0 && currentLength < static_cast<DWORD>(capacity))
+        convertedLength = api.MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, directory,
+                                                  static_cast<int>(length), converted, capacity);
+
+    bool same = convertedLength > 0 && static_cast<DWORD>(convertedLength) == currentLength &&
+                memcmp(current, converted, currentLength * sizeof(wchar_t)) == 0;
+    HeapFree(GetProcessHeap(), 0, buffers);
+    return same;
 }

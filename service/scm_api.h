@@ -8,6 +8,9 @@ class ServiceControlApi {
 public:
     virtual BOOL GetVersionExA(OSVERSIONINFOA* info) = 0;
     virtual DWORD GetCurrentDirectoryA(DWORD capacity, char* buffer) = 0;
+    virtual DWORD GetCurrentDirectoryW(DWORD capacity, wchar_t* buffer) = 0;
+    virtual int MultiByteToWideChar(UINT codePage, DWORD flags, const char* text, int length,
+                                    wchar_t* wide, int capacity) = 0;
     virtual SC_HANDLE OpenSCManagerA(const char* machine, const char* database, DWORD access) = 0;
     virtual SC_HANDLE OpenServiceA(SC_HANDLE manager, const char* serviceName, DWORD access) = 0;
     virtual SC_HANDLE CreateServiceA(SC_HANDLE manager, const char* serviceName,

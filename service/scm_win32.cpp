@@ -11,6 +11,17 @@ public:
         return ::GetCurrentDirectoryA(capacity, buffer);
     }
 
+    DWORD GetCurrentDirectoryW(DWORD capacity, wchar_t* buffer) override
+    {
+        return ::GetCurrentDirectoryW(capacity, buffer);
+    }
+
+    int MultiByteToWideChar(UINT codePage, DWORD flags, const char* text, int length,
+                            wchar_t* wide, int capacity) override
+    {
+        return ::MultiByteToWideChar(codePage, flags, text, length, wide, capacity);
+    }
+
     SC_HANDLE OpenSCManagerA(const char* machine, const char* database, DWORD access) override
     {
         return ::OpenSCManagerA(machine, database, access);

@@ -13,8 +13,9 @@ int FakeServiceControlApi::OpenHandles() const
 bool FakeServiceControlApi::AnyServiceManagerCall() const
 {
     for (const std::string& call : calls) {
-        if (call != "GetVersionExA" && call != "GetCurrentDirectoryA" && call != "GetLastError" &&
-            call.compare(0, 7, "Notice:") != 0)
+        if (call != "GetVersionExA" && call != "GetCurrentDirectoryA" &&
+            call != "GetCurrentDirectoryW" && call != "MultiByteToWideChar" &&
+            call != "GetLastError" && call.compare(0, 7, "Notice:") != 0)
             return true;
     }
     return false;
@@ -68,6 +69,34 @@ DWORD FakeServiceControlApi::GetCurrentDirectoryA(DWORD capacity, char* buffer)
         return length + 1;  // like the platform: nothing written, size needed returned
     memcpy(buffer, currentDirectory.c_str(), length + 1);
     return length;
+}
+
+DWORD FakeServiceControlApi::GetCurrentDirectoryW(DWORD capacity, wchar_t* buffer)
+{
+    calls.push_back("GetCurrentDirectoryW");
+    if (Injected("GetCurrentDirectoryW"))
+        return 0;
+    std::wstring directory = wideDirectory;
+    if (directory.empty()) {
+        directory.resize(currentDirectory.size());
+        directory.resize(::MultiByteToWideChar(CP_ACP, 0, currentDirectory.data(),
+                                               static_cast<int>(currentDirectory.size()),
+                                               &directory[0], static_cast<int>(directory.size())));
+    }
+    DWORD length = static_cast<DWORD>(directory.size());
+    if (length + 1 > capacity)
+        return length + 1;
+    memcpy(buffer, directory.c_str(), (length + 1) * sizeof(wchar_t));
+    return length;
+}
+
+int FakeServiceControlApi::MultiByteToWideChar(UINT codePage, DWORD flags, const char* text,
+                                               int length, wchar_t* wide, int capacity)
+{
+    calls.push_back("MultiByteToWideChar");
+    if (Injected("MultiByteToWideChar"))
+        return 0;
+    return ::MultiByteToWideChar(codePage, flags, text, length, wide, capacity);
 }
 
 SC_HANDLE FakeServiceControlApi::OpenSCManagerA(const char* machine, const char* database,

@@ -15,6 +15,9 @@ public:
     DWORD platformId = VER_PLATFORM_WIN32_NT;
     bool versionQueryFails = false;
     std::string currentDirectory = "C:\\Setup";
+    // What GetCurrentDirectoryW reads; empty: the ANSI directory, faithfully
+    // converted. A name the ANSI code page lost is set here in full.
+    std::wstring wideDirectory;
     bool managerAccessDenied = false;  // OpenSCManagerA fails with ERROR_ACCESS_DENIED
     bool serviceRegistered = false;
     bool serviceRunning = false;
@@ -43,6 +46,9 @@ public:
 
     BOOL GetVersionExA(OSVERSIONINFOA* info) override;
     DWORD GetCurrentDirectoryA(DWORD capacity, char* buffer) override;
+    DWORD GetCurrentDirectoryW(DWORD capacity, wchar_t* buffer) override;
+    int MultiByteToWideChar(UINT codePage, DWORD flags, const char* text, int length,
+                            wchar_t* wide, int capacity) override;
     SC_HANDLE OpenSCManagerA(const char* machine, const char* database, DWORD access) override;
     SC_HANDLE OpenServiceA(SC_HANDLE manager, const char* serviceName, DWORD access) override;
     SC_HANDLE CreateServiceA(SC_HANDLE manager, const char* serviceName, const char* displayName,

@@ -29,7 +29,8 @@ bool InstallerProcess::Start(const std::string& exe, const std::string& director
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     return CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                          directory.c_str(), &startup, &m_info) != 0;
+                          directory.empty() ? nullptr : directory.c_str(), &startup,
+                          &m_info) != 0;
 }
 
 HWND InstallerProcess::WaitForDialog()

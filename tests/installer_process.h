@@ -14,7 +14,8 @@ public:
     InstallerProcess(const InstallerProcess&) = delete;
     InstallerProcess& operator=(const InstallerProcess&) = delete;
 
-    // Starts `exe` in `directory` with `arguments` after the program name.
+    // Starts `exe` in `directory` (empty: this process's current directory)
+    // with `arguments` after the program name.
     bool Start(const std::string& exe, const std::string& directory,
                const std::string& arguments = "");
 

@@ -86,6 +86,19 @@ bool QueryKestramoConfig(ServiceConfig& config)
     return true;
 }
 
+std::wstring KestramoImagePathW()
+{
+    ScHandle manager = OpenManager();
+    ScHandle service(::OpenServiceW(manager.get(), L"KESTRAMO", SERVICE_QUERY_CONFIG));
+    DWORD needed = 0;
+    ::QueryServiceConfigW(service.get(), nullptr, 0, &needed);
+    std::vector<char> buffer(needed + sizeof(wchar_t));
+    auto* qsc = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    if (!service || !::QueryServiceConfigW(service.get(), qsc, needed, &needed))
+        return L"";
+    return qsc->lpBinaryPathName ? qsc->lpBinaryPathName : L"";
+}
+
 std::string ProgramFolder()
 {
     char path[MAX_PATH];
@@ -142,13 +155,39 @@ void RemoveFolder(const std::string& folder)
     SHFileOperationA(&op);
 }
 
+WideTempFolder::WideTempFolder(const std::wstring& name)
+{
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    m_path = std::wstring(temp) + name;
+    std::wstring driver = m_path + L"\\KESTRAMO.SYS";
+    DeleteFileW(driver.c_str());
+    RemoveDirectoryW(m_path.c_str());
+    std::string source = TestDriverPath();
+    std::wstring wideSource(source.begin(), source.end());  // the build folder is ASCII
+    m_ok = CreateDirectoryW(m_path.c_str(), nullptr) &&
+           CopyFileW(wideSource.c_str(), driver.c_str(), FALSE);
+}
+
+WideTempFolder::~WideTempFolder()
+{
+    DeleteFileW((m_path + L"\\KESTRAMO.SYS").c_str());
+    RemoveDirectoryW(m_path.c_str());
+}
+
 ScopedCurrentDirectory::ScopedCurrentDirectory(const std::string& directory)
 {
-    GetCurrentDirectoryA(MAX_PATH, m_previous);
+    GetCurrentDirectoryW(MAX_PATH, m_previous);
     m_ok = SetCurrentDirectoryA(directory.c_str()) != 0;
+}
+
+ScopedCurrentDirectory::ScopedCurrentDirectory(const std::wstring& directory)
+{
+    GetCurrentDirectoryW(MAX_PATH, m_previous);
+    m_ok = SetCurrentDirectoryW(directory.c_str()) != 0;
 }
 
 ScopedCurrentDirectory::~ScopedCurrentDirectory()
 {
-    SetCurrentDirectoryA(m_previous);
+    SetCurrentDirectoryW(m_previous);
 }

@@ -62,6 +62,8 @@ struct ServiceConfig {
     std::string imagePath, displayName;
 };
 bool QueryKestramoConfig(ServiceConfig& config);
+// The registered image path exactly as stored (QueryServiceConfigW).
+std::wstring KestramoImagePathW();
 
 // Folder of the running test program, with a trailing backslash.
 std::string ProgramFolder();
@@ -78,14 +80,31 @@ std::string MakeTempFolder(const std::string& name);
 bool CopyTestDriverTo(const std::string& folder);
 void RemoveFolder(const std::string& folder);
 
+// A fresh folder below the temp folder whose name the ANSI code page may not
+// hold, with the test driver in it; removed again with the object.
+class WideTempFolder {
+public:
+    explicit WideTempFolder(const std::wstring& name);
+    ~WideTempFolder();
+    WideTempFolder(const WideTempFolder&) = delete;
+    WideTempFolder& operator=(const WideTempFolder&) = delete;
+    const std::wstring& path() const { return m_path; }
+    bool ok() const { return m_ok; }
+
+private:
+    std::wstring m_path;
+    bool m_ok;
+};
+
 // Sets the current directory for the life of the object.
 class ScopedCurrentDirectory {
 public:
     explicit ScopedCurrentDirectory(const std::string& directory);
+    explicit ScopedCurrentDirectory(const std::wstring& directory);
     ~ScopedCurrentDirectory();
     bool ok() const { return m_ok; }
 
 private:
-    char m_previous[MAX_PATH];
+    wchar_t m_previous[MAX_PATH];
     bool m_ok;
 };

@@ -53,7 +53,8 @@ TEST_F(InstallDriverServiceTest, RegistersAndStartsTheDriver)
 
     ASSERT_EQ(sink.shown.size(), 1u);
     ExpectNotice(0, kTexts.noticeInstalled, kTexts.captionSuccess, 0x40);
-    EXPECT_EQ(fake.calls, (Calls{"GetCurrentDirectoryA", "OpenSCManagerA", "CreateServiceA",
+    EXPECT_EQ(fake.calls, (Calls{"GetCurrentDirectoryA", "GetCurrentDirectoryW",
+                                 "MultiByteToWideChar", "OpenSCManagerA", "CreateServiceA",
                                  "StartServiceA", kSuccess, "CloseServiceHandle(service)",
                                  "CloseServiceHandle(manager)"}));
     ASSERT_EQ(fake.creations.size(), 1u);
@@ -77,7 +78,8 @@ TEST_F(InstallDriverServiceTest, CreationFailureIsFatalAndRegistersNothing)
 
     ASSERT_EQ(sink.shown.size(), 1u);
     ExpectNotice(0, Formatted(kTexts.formatCreateFailed, 5), kTexts.captionInstallFailure, 0x10);
-    EXPECT_EQ(fake.calls, (Calls{"GetCurrentDirectoryA", "OpenSCManagerA", "CreateServiceA",
+    EXPECT_EQ(fake.calls, (Calls{"GetCurrentDirectoryA", "GetCurrentDirectoryW",
+                                 "MultiByteToWideChar", "OpenSCManagerA", "CreateServiceA",
                                  "GetLastError", kFatal, "CloseServiceHandle(null)",
                                  "CloseServiceHandle(manager)"}));
     EXPECT_FALSE(fake.serviceRegistered);
@@ -101,7 +103,8 @@ TEST_F(InstallDriverServiceTest, UnopenableManagerShowsTheCreationFailure)
     ASSERT_EQ(sink.shown.size(), 1u);
     ExpectNotice(0, Formatted(kTexts.formatCreateFailed, ERROR_INVALID_HANDLE),
                  kTexts.captionInstallFailure, 0x10);
-    EXPECT_EQ(fake.calls, (Calls{"GetCurrentDirectoryA", "OpenSCManagerA", "CreateServiceA",
+    EXPECT_EQ(fake.calls, (Calls{"GetCurrentDirectoryA", "GetCurrentDirectoryW",
+                                 "MultiByteToWideChar", "OpenSCManagerA", "CreateServiceA",
                                  "GetLastError", kFatal, "CloseServiceHandle(null)",
                                  "CloseServiceHandle(null)"}));
     EXPECT_FALSE(fake.serviceRegistered);
@@ -115,7 +118,8 @@ TEST_F(InstallDriverServiceTest, StartFailureLeavesTheRegistration)
     ASSERT_EQ(sink.shown.size(), 1u);
     ExpectNotice(0, Formatted(kTexts.formatStartFailed, ERROR_FILE_NOT_FOUND),
                  kTexts.captionInstallFailure, 0x10);
-    EXPECT_EQ(fake.calls, (Calls{"GetCurrentDirectoryA", "OpenSCManagerA", "CreateServiceA",
+    EXPECT_EQ(fake.calls, (Calls{"GetCurrentDirectoryA", "GetCurrentDirectoryW",
+                                 "MultiByteToWideChar", "OpenSCManagerA", "CreateServiceA",
                                  "StartServiceA", "GetLastError", kFatal,
                                  "CloseServiceHandle(service)", "CloseServiceHandle(manager)"}));
     EXPECT_TRUE(fake.serviceRegistered);
@@ -149,6 +153,61 @@ TEST_F(InstallDriverServiceTest, UnreadableDirectoryRegistersNothing)
                  kTexts.captionInstallFailure, 0x10);
     EXPECT_TRUE(fake.creations.empty());
     EXPECT_FALSE(fake.AnyServiceManagerCall());
+}
+
+// The ANSI directory must name the folder the person stands in, or nothing
+// is registered.
+TEST(InstallDriverServiceDirectoryCheck, UnfaithfulAnsiDirectoryRegistersNothing)
+{
+    struct Case {
+        const char* what;
+        std::string ansi;
+        std::wstring wide;
+        const char* failing;  // a read or conversion that fails, or null
+    };
+    const Case cases[] = {
+        {"letters lost", "C:\\Setup\\??", L"C:\\Setup\\\uD55C\uAD6D", nullptr},
+        {"best-fit look-alike", "C:\\Setup\\a", L"C:\\Setup\\\u0103", nullptr},
+        {"long and lossy", "C:\\" + std::string(150, '?'), L"C:\\" + std::wstring(150, L'\uD55C'),
+         nullptr},
+        {"wide read fails", "C:\\Setup", L"", "GetCurrentDirectoryW"},
+        {"conversion fails", "C:\\Setup", L"", "MultiByteToWideChar"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeServiceControlApi fake;
+        ScopedServiceControlApi scope{&fake};
+        RecordingNoticeSink sink{&fake};
+        fake.currentDirectory = c.ansi;
+        fake.wideDirectory = c.wide;
+        if (c.failing)
+            fake.FailNext(c.failing, ERROR_INVALID_PARAMETER);
+
+        InstallDriverService(true, sink);
+
+        ASSERT_EQ(sink.shown.size(), 1u);
+        EXPECT_NE(sink.shown[0].text.find("[CreateService (0x459)]"), std::string::npos)
+            << sink.shown[0].text;
+        EXPECT_EQ(sink.shown[0].caption, kTexts.captionInstallFailure);
+        EXPECT_EQ(sink.shown[0].type, 0x10u);
+        EXPECT_FALSE(fake.AnyServiceManagerCall());
+        EXPECT_TRUE(fake.creations.empty());
+    }
+}
+
+TEST_F(InstallDriverServiceTest, FaithfulNonAsciiDirectoryInstallsAsBefore)
+{
+    // "驱动 é" and a full-width "Ａ", as GBK bytes.
+    fake.currentDirectory = "C:\\\xC7\xFD\xB6\xAF \xA8\xA6\xA3\xC1";
+    fake.wideDirectory = L"C:\\\u9A71\u52A8 \u00E9\uFF21";
+    InstallDriverService(true, sink);
+    ExpectNotice(0, kTexts.noticeInstalled, kTexts.captionSuccess, 0x40);
+    ASSERT_EQ(fake.creations.size(), 1u);
+    EXPECT_EQ(fake.creations[0].imagePath, fake.currentDirectory + "\\KESTRAMO.SYS");
+    EXPECT_EQ(fake.calls, (Calls{"GetCurrentDirectoryA", "GetCurrentDirectoryW",
+                                 "MultiByteToWideChar", "OpenSCManagerA", "CreateServiceA",
+                                 "StartServiceA", kSuccess, "CloseServiceHandle(service)",
+                                 "CloseServiceHandle(manager)"}));
 }
 
 TEST_F(InstallDriverServiceTest, NotNtDoesNothing)

@@ -15,11 +15,13 @@ const wchar_t kInstalled[] = L"KESTRAMO 核心驱动程序已安装.";
 struct InstallerEndToEnd : ::testing::Test {
     std::string folder;
     std::string exe = ProgramFolder() + "INSTALL.EXE";
+    std::string startIn;  // empty: the test's own current directory
 
     void SetUp() override
     {
         ASSERT_TRUE(RemoveKestramoService()) << "leftover KESTRAMO service";
         folder = MakeTempFolder("kestramo-e2e");
+        startIn = folder;
         ASSERT_TRUE(CopyTestDriverTo(folder));
     }
 
@@ -47,7 +49,7 @@ struct InstallerEndToEnd : ::testing::Test {
     {
         std::vector<ui::MessageBoxSeen> seen;
         InstallerProcess installer;
-        EXPECT_TRUE(installer.Start(exe, folder, arguments)) << GetLastError();
+        EXPECT_TRUE(installer.Start(exe, startIn, arguments)) << GetLastError();
         HWND dialog = installer.WaitForDialog();
         EXPECT_NE(dialog, nullptr) << "no dialog";
         if (!dialog)
@@ -130,6 +132,41 @@ TEST_F(InstallerEndToEnd, InstallWithoutTheDriverReportsTheStartFailure)
         << "got another text";
     EXPECT_EQ(boxes[0].caption, L"致命错误");
     EXPECT_TRUE(KestramoServiceExists());
+}
+
+// A folder name outside code page 936 reaches the ANSI APIs with '?' in it:
+// nothing may be registered from there. One that 936 holds installs.
+TEST_F(InstallerEndToEnd, FolderNamedOutsideTheAnsiCodePageRegistersNothing)
+{
+    WideTempFolder korean(L"kestramo-\uD55C\uAD6D\uC5B4");
+    ASSERT_TRUE(korean.ok());
+    ScopedCurrentDirectory inKorean(korean.path());
+    ASSERT_TRUE(inKorean.ok());
+    startIn.clear();
+
+    Opened opened;
+    auto boxes = RunAndPress(IDOK, 1, &opened);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, L"不能安装 KESTRAMO 驱动程序 [CreateService (0x459)]");
+    EXPECT_EQ(boxes[0].caption, L"致命错误");
+    EXPECT_FALSE(KestramoServiceExists());
+}
+
+TEST_F(InstallerEndToEnd, FolderNamedWithChineseAndPinyinInstalls)
+{
+    WideTempFolder chinese(L"kestramo-\u9A71\u52A8-\u00E9");
+    ASSERT_TRUE(chinese.ok());
+    ScopedCurrentDirectory inChinese(chinese.path());
+    ASSERT_TRUE(inChinese.ok());
+    startIn.clear();
+
+    Opened opened;
+    auto boxes = RunAndPress(IDOK, 1, &opened);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, L"KESTRAMO 驱动程序安装完成.");
+    EXPECT_EQ(KestramoImagePathW(), chinese.path() + L"\\KESTRAMO.SYS");
+    EXPECT_TRUE(WaitForKestramoState(SERVICE_RUNNING)) << "state " << KestramoServiceState();
+    EXPECT_TRUE(RemoveKestramoService());
 }
 
 TEST(InstallerVersion, VersionBlock)
