@@ -1,4 +1,5 @@
 #include "framework.h"
+#include "monitor.h"
 
 // ---------------------------------------------------------------------------
 // Data exchange
@@ -64,6 +65,33 @@ BOOL CWnd::UpdateData(BOOL bSaveAndValidate)
     return TRUE;
 }
 
+MonitorFunctions SystemMonitorFunctions()
+{
+    MonitorFunctions functions = {};
+    if (HMODULE user32 = ::GetModuleHandleA("user32.dll")) {
+        functions.monitorFromWindow = reinterpret_cast<decltype(functions.monitorFromWindow)>(
+            reinterpret_cast<void*>(::GetProcAddress(user32, "MonitorFromWindow")));
+        functions.getMonitorInfo = reinterpret_cast<decltype(functions.getMonitorInfo)>(
+            reinterpret_cast<void*>(::GetProcAddress(user32, "GetMonitorInfoA")));
+    }
+    return functions;
+}
+
+RECT WorkAreaNear(HWND hWnd, const MonitorFunctions& functions)
+{
+    if (functions.monitorFromWindow && functions.getMonitorInfo) {
+        MONITORINFO monitor = {};
+        monitor.cbSize = sizeof monitor;
+        HMONITOR nearest = functions.monitorFromWindow(hWnd, MONITOR_DEFAULTTONEAREST);
+        if (nearest && functions.getMonitorInfo(nearest, &monitor))
+            return monitor.rcWork;
+    }
+    RECT work = {};
+    if (!::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0))
+        work = RECT{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    return work;
+}
+
 void CWnd::CenterWindow()
 {
     RECT window;
@@ -71,16 +99,13 @@ void CWnd::CenterWindow()
 
     // Over the owner when it is visible, else in the work area of the
     // monitor the window is on.
-    RECT area;
     HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
-    MONITORINFO monitor = {};
-    monitor.cbSize = sizeof monitor;
-    ::GetMonitorInfoA(::MonitorFromWindow(owner ? owner : m_hWnd, MONITOR_DEFAULTTONEAREST),
-                      &monitor);
+    const RECT work = WorkAreaNear(owner ? owner : m_hWnd, SystemMonitorFunctions());
+    RECT area;
     if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner))
         ::GetWindowRect(owner, &area);
     else
-        area = monitor.rcWork;
+        area = work;
 
     int width = window.right - window.left;
     int height = window.bottom - window.top;
@@ -88,7 +113,6 @@ void CWnd::CenterWindow()
     int y = area.top + (area.bottom - area.top - height) / 2;
 
     // Keep the whole window on the monitor's work area.
-    const RECT& work = monitor.rcWork;
     if (x + width > work.right)
         x = work.right - width;
     if (y + height > work.bottom)

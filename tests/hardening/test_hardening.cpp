@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@ struct PeImage {
     WORD magic = 0;
     WORD dllCharacteristics = 0;
     WORD subsystem = 0;
+    WORD osVersion[2] = {}, subsystemVersion[2] = {};  // major, minor
     const IMAGE_DATA_DIRECTORY* directories = nullptr;
     DWORD directoryCount = 0;
     const IMAGE_SECTION_HEADER* sections = nullptr;
@@ -42,21 +44,25 @@ struct PeImage {
         const unsigned char* optional = nt + 4 + sizeof(IMAGE_FILE_HEADER);
         magic = *reinterpret_cast<const WORD*>(optional);
         if (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
-            auto* h = reinterpret_cast<const IMAGE_OPTIONAL_HEADER64*>(optional);
-            dllCharacteristics = h->DllCharacteristics;
-            subsystem = h->Subsystem;
-            directories = h->DataDirectory;
-            directoryCount = h->NumberOfRvaAndSizes;
+            ReadHeader(*reinterpret_cast<const IMAGE_OPTIONAL_HEADER64*>(optional));
         } else {
-            auto* h = reinterpret_cast<const IMAGE_OPTIONAL_HEADER32*>(optional);
-            dllCharacteristics = h->DllCharacteristics;
-            subsystem = h->Subsystem;
-            directories = h->DataDirectory;
-            directoryCount = h->NumberOfRvaAndSizes;
+            ReadHeader(*reinterpret_cast<const IMAGE_OPTIONAL_HEADER32*>(optional));
         }
         sections = reinterpret_cast<const IMAGE_SECTION_HEADER*>(optional +
                                                                  file->SizeOfOptionalHeader);
         return true;
+    }
+
+    template <typename Header> void ReadHeader(const Header& h)
+    {
+        dllCharacteristics = h.DllCharacteristics;
+        subsystem = h.Subsystem;
+        osVersion[0] = h.MajorOperatingSystemVersion;
+        osVersion[1] = h.MinorOperatingSystemVersion;
+        subsystemVersion[0] = h.MajorSubsystemVersion;
+        subsystemVersion[1] = h.MinorSubsystemVersion;
+        directories = h.DataDirectory;
+        directoryCount = h.NumberOfRvaAndSizes;
     }
 
     const unsigned char* AtRva(DWORD rva) const
@@ -82,7 +88,56 @@ struct PeImage {
         }
         return names;
     }
+
+    // "dll!function", the DLL's name in lower case; by ordinal: "dll!#n".
+    std::set<std::string> ImportedFunctions() const
+    {
+        std::set<std::string> names;
+        const bool wide = magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC;
+        const IMAGE_DATA_DIRECTORY& dir = directories[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(AtRva(dir.VirtualAddress));
+        for (; d && d->Name; ++d) {
+            std::string dll = reinterpret_cast<const char*>(AtRva(d->Name));
+            std::transform(dll.begin(), dll.end(), dll.begin(), ::tolower);
+            const unsigned char* thunk =
+                AtRva(d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk);
+            for (;; thunk += wide ? 8 : 4) {
+                ULONGLONG entry = wide ? *reinterpret_cast<const ULONGLONG*>(thunk)
+                                       : *reinterpret_cast<const DWORD*>(thunk);
+                if (!entry)
+                    break;
+                const ULONGLONG byOrdinal = wide ? IMAGE_ORDINAL_FLAG64 : IMAGE_ORDINAL_FLAG32;
+                if (entry & byOrdinal) {
+                    names.insert(dll + "!#" + std::to_string(entry & 0xFFFF));
+                } else {
+                    auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(
+                        AtRva(static_cast<DWORD>(entry)));
+                    names.insert(dll + "!" + reinterpret_cast<const char*>(byName->Name));
+                }
+            }
+        }
+        return names;
+    }
 };
+
+// The reviewed list of imports for the oldest system a build names: lines
+// of "DLL function", '#' starts a comment.
+std::set<std::string> ReviewedImports(const std::string& path)
+{
+    std::set<std::string> names;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        line = line.substr(0, line.find('#'));
+        std::istringstream fields(line);
+        std::string dll, function;
+        if (!(fields >> dll >> function))
+            continue;
+        std::transform(dll.begin(), dll.end(), dll.begin(), ::tolower);
+        names.insert(dll + "!" + function);
+    }
+    return names;
+}
 
 struct InstallerImage : ::testing::Test {
     PeImage pe;
@@ -131,6 +186,32 @@ TEST_F(InstallerImage, ImportsOnlyKnownSystemDlls)
     EXPECT_EQ(pe.directories[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT].Size, 0u);
 }
 
+// Windows 95 and NT 4.0 (i686) and XP x64 (x86_64) refuse to start a program
+// that imports a single function they lack: every import must be one that
+// was reviewed against the oldest system the build names.
+TEST_F(InstallerImage, ImportsOnlyFunctionsTheOldestNamedSystemHas)
+{
+    const bool x64 = pe.magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC;
+    const std::string list = ProgramFolder() + (x64 ? "imports-xp-x64.txt" : "imports-win95-nt4.txt");
+    std::set<std::string> reviewed = ReviewedImports(list);
+    ASSERT_FALSE(reviewed.empty()) << "no reviewed list at " << list;
+
+    std::string unknown;
+    for (const std::string& name : pe.ImportedFunctions()) {
+        if (!reviewed.count(name))
+            unknown += " " + name;
+    }
+    EXPECT_TRUE(unknown.empty()) << "imports not on " << list << ":" << unknown;
+
+    // The header states the same floor.
+    const WORD floor[2] = {WORD(x64 ? 5 : 4), WORD(x64 ? 2 : 0)};
+    EXPECT_EQ(pe.osVersion[0], floor[0]) << "OS version " << pe.osVersion[0] << "." << pe.osVersion[1];
+    EXPECT_EQ(pe.osVersion[1], floor[1]);
+    EXPECT_EQ(pe.subsystemVersion[0], floor[0])
+        << "subsystem version " << pe.subsystemVersion[0] << "." << pe.subsystemVersion[1];
+    EXPECT_EQ(pe.subsystemVersion[1], floor[1]);
+}
+
 TEST_F(InstallerImage, IsAGuiProgramWithAslrAndDep)
 {
     EXPECT_EQ(pe.subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
@@ -158,8 +239,8 @@ TEST_F(InstallerImage, CarriesNoTimeStampOrDebugData)
     EXPECT_EQ(pe.file->PointerToSymbolTable, 0u) << "not stripped";
 }
 
-TEST_F(InstallerImage, IsAtMost64KiB)
+TEST_F(InstallerImage, IsAtMost36KiB)
 {
-    EXPECT_LE(pe.bytes.size(), 64u * 1024) << "INSTALL.EXE is " << pe.bytes.size() << " bytes";
+    EXPECT_LE(pe.bytes.size(), 36u * 1024) << "INSTALL.EXE is " << pe.bytes.size() << " bytes";
     printf("INSTALL.EXE: %u bytes\n", static_cast<unsigned>(pe.bytes.size()));
 }
