@@ -12,9 +12,18 @@ namespace {
 const wchar_t kNotInstalled[] = L"KESTRAMO 核心驱动程序未安装.";
 const wchar_t kInstalled[] = L"KESTRAMO 核心驱动程序已安装.";
 
+// The program built beside the tests, or KESTRAMO_INSTALLER (a release's,
+// e.g. after signing).
+std::string InstallerUnderTest()
+{
+    char path[MAX_PATH];
+    DWORD length = GetEnvironmentVariableA("KESTRAMO_INSTALLER", path, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? path : ProgramFolder() + "INSTALL.EXE";
+}
+
 struct InstallerEndToEnd : ::testing::Test {
     std::string folder;
-    std::string exe = ProgramFolder() + "INSTALL.EXE";
+    std::string exe = InstallerUnderTest();
     std::string startIn;  // empty: the test's own current directory
 
     void SetUp() override
