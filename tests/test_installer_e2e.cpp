@@ -144,33 +144,34 @@ TEST_F(InstallerEndToEnd, InstallWithoutTheDriverReportsTheStartFailure)
 }
 
 // A folder name outside code page 936 reaches the ANSI APIs with '?' in it:
-// nothing may be registered from there. One that 936 holds installs.
-TEST_F(InstallerEndToEnd, FolderNamedOutsideTheAnsiCodePageRegistersNothing)
-{
-    WideTempFolder korean(L"kestramo-\uD55C\uAD6D\uC5B4");
-    ASSERT_TRUE(korean.ok());
-    ScopedCurrentDirectory inKorean(korean.path());
-    ASSERT_TRUE(inKorean.ok());
-    startIn.clear();
+// nothing may be registered from there. One that 936 holds installs. The
+// installer inherits the folder, set with SetCurrentDirectoryW: no ANSI path
+// can name it.
+struct InstallerInWideFolder : InstallerEndToEnd {
+    std::vector<ui::MessageBoxSeen> PressInstallIn(const WideTempFolder& where)
+    {
+        EXPECT_TRUE(where.ok());
+        ScopedCurrentDirectory inside(where.path());
+        EXPECT_TRUE(inside.ok());
+        startIn.clear();
+        Opened opened;
+        return RunAndPress(IDOK, 1, &opened);
+    }
+};
 
-    Opened opened;
-    auto boxes = RunAndPress(IDOK, 1, &opened);
+TEST_F(InstallerInWideFolder, NamedOutsideTheAnsiCodePageRegistersNothing)
+{
+    auto boxes = PressInstallIn(WideTempFolder(L"kestramo-\uD55C\uAD6D\uC5B4"));
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, L"不能安装 KESTRAMO 驱动程序 [CreateService (0x459)]");
     EXPECT_EQ(boxes[0].caption, L"致命错误");
     EXPECT_FALSE(KestramoServiceExists());
 }
 
-TEST_F(InstallerEndToEnd, FolderNamedWithChineseAndPinyinInstalls)
+TEST_F(InstallerInWideFolder, NamedWithChineseAndPinyinInstalls)
 {
     WideTempFolder chinese(L"kestramo-\u9A71\u52A8-\u00E9");
-    ASSERT_TRUE(chinese.ok());
-    ScopedCurrentDirectory inChinese(chinese.path());
-    ASSERT_TRUE(inChinese.ok());
-    startIn.clear();
-
-    Opened opened;
-    auto boxes = RunAndPress(IDOK, 1, &opened);
+    auto boxes = PressInstallIn(chinese);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, L"KESTRAMO 驱动程序安装完成.");
     EXPECT_EQ(KestramoImagePathW(), chinese.path() + L"\\KESTRAMO.SYS");
