@@ -76,19 +76,6 @@ struct PeImage {
         return nullptr;
     }
 
-    std::set<std::string> ImportedDlls() const
-    {
-        std::set<std::string> names;
-        const IMAGE_DATA_DIRECTORY& dir = directories[IMAGE_DIRECTORY_ENTRY_IMPORT];
-        auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(AtRva(dir.VirtualAddress));
-        for (; d && d->Name; ++d) {
-            std::string name = reinterpret_cast<const char*>(AtRva(d->Name));
-            std::transform(name.begin(), name.end(), name.begin(), ::tolower);
-            names.insert(name);
-        }
-        return names;
-    }
-
     // "dll!function", the DLL's name in lower case; by ordinal: "dll!#n".
     std::set<std::string> ImportedFunctions() const
     {
@@ -117,6 +104,14 @@ struct PeImage {
             }
         }
         return names;
+    }
+
+    std::set<std::string> ImportedDlls() const
+    {
+        std::set<std::string> dlls;
+        for (const std::string& name : ImportedFunctions())
+            dlls.insert(name.substr(0, name.find('!')));
+        return dlls;
     }
 };
 
