@@ -16,7 +16,14 @@ BOOL CInstallApp::InitInstance()
 
     CInstallDlg dlg;
     m_pMainWnd = &dlg;
-    dlg.DoModal();  // IDOK after an action, IDCANCEL on Exit: the same to us
+    // IDOK after an action, IDCANCEL on Exit: the same to us. What happened
+    // is the exit status, for a setup that starts the program and waits.
+    if (dlg.DoModal() == -1) {
+        DWORD error = ::GetLastError();
+        m_nExitCode = static_cast<int>(error != ERROR_SUCCESS ? error : ERROR_CANCELLED);
+    } else {
+        m_nExitCode = static_cast<int>(dlg.Outcome());
+    }
 
     // The dialog has closed: end the program instead of running a message pump.
     return FALSE;

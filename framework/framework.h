@@ -256,6 +256,7 @@ public:
     // Returning FALSE ends the program without running the message pump.
     virtual BOOL InitInstance();
     virtual int Run();
+    // Returns m_nExitCode, which becomes the process's exit status.
     virtual int ExitInstance();
 
     // The platform draws dialogs three-dimensionally by itself: nothing to
@@ -270,6 +271,7 @@ public:
     char* m_lpCmdLine;
     int m_nCmdShow;
     CWnd* m_pMainWnd;
+    int m_nExitCode;
 
     DECLARE_MESSAGE_MAP()
 };
@@ -281,5 +283,6 @@ public:
 CWinApp* AfxGetApp();
 HINSTANCE AfxGetResourceHandle();
 
-// Called by the program's entry point: InitInstance, then Run or ExitInstance.
+// Called by the program's entry point (entry.cpp): InitInstance, then Run or
+// ExitInstance. Returns the process's exit status.
 int AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow);

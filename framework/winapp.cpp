@@ -1,26 +1,8 @@
 #include "framework.h"
 
-#include "dll_search.h"
-
-#include <mbctype.h>
-
 namespace {
 
 CWinApp* g_app = nullptr;
-
-// Runs before any other static object of the program is constructed, the
-// application object included.
-struct ModuleInit {
-    ModuleInit()
-    {
-        // Before anything can load a DLL by name.
-        HardenDllSearchPath();
-        // Multibyte string functions follow the system's ANSI code page.
-        _setmbcp(_MB_CP_ANSI);
-    }
-};
-
-ModuleInit g_moduleInit __attribute__((init_priority(101)));
 
 }  // namespace
 
@@ -33,7 +15,8 @@ CWinApp::CWinApp(const char* lpszAppName)
       m_hInstance(nullptr),
       m_lpCmdLine(nullptr),
       m_nCmdShow(SW_SHOWDEFAULT),
-      m_pMainWnd(nullptr)
+      m_pMainWnd(nullptr),
+      m_nExitCode(0)
 {
     g_app = this;
 }
@@ -61,7 +44,7 @@ int CWinApp::Run()
 
 int CWinApp::ExitInstance()
 {
-    return 0;
+    return m_nExitCode;
 }
 
 CWinApp* AfxGetApp()

@@ -18,10 +18,10 @@ Notice Failure(const char* text, const char* caption)
 
 }  // namespace
 
-void InstallDriverService(bool isNT, NoticeSink& sink)
+DWORD InstallDriverService(bool isNT, NoticeSink& sink)
 {
     if (!isNT)
-        return;
+        return ERROR_CANCELLED;
 
     ServiceControlApi& api = ActiveServiceControlApi();
     char message[kNoticeBufferSize];
@@ -33,7 +33,7 @@ void InstallDriverService(bool isNT, NoticeSink& sink)
         // as failed with the reason the directory could not be read.
         FormatErrorNotice(message, kTexts.formatCreateFailed, pathError);
         sink.ShowNotice(Failure(message, kTexts.captionInstallFailure));
-        return;
+        return pathError;
     }
 
     SC_HANDLE manager = api.OpenSCManagerA(nullptr, nullptr, kDriverService.managerAccess);
@@ -44,12 +44,15 @@ void InstallDriverService(bool isNT, NoticeSink& sink)
         nullptr);
 
     Notice notice;
+    DWORD outcome = ERROR_SUCCESS;
     if (!service) {
-        FormatErrorNotice(message, kTexts.formatCreateFailed, api.GetLastError());
+        outcome = api.GetLastError();
+        FormatErrorNotice(message, kTexts.formatCreateFailed, outcome);
         notice = Failure(message, kTexts.captionInstallFailure);
     } else if (!api.StartServiceA(service, 0, nullptr)) {
         // The registration stays: the probe will find it and offer Remove.
-        FormatErrorNotice(message, kTexts.formatStartFailed, api.GetLastError());
+        outcome = api.GetLastError();
+        FormatErrorNotice(message, kTexts.formatStartFailed, outcome);
         notice = Failure(message, kTexts.captionInstallFailure);
     } else {
         notice = Success(kTexts.noticeInstalled);
@@ -58,12 +61,13 @@ void InstallDriverService(bool isNT, NoticeSink& sink)
 
     api.CloseServiceHandle(service);
     api.CloseServiceHandle(manager);
+    return outcome;
 }
 
-void RemoveDriverService(bool isNT, NoticeSink& sink)
+DWORD RemoveDriverService(bool isNT, NoticeSink& sink)
 {
     if (!isNT)
-        return;
+        return ERROR_CANCELLED;
 
     ServiceControlApi& api = ActiveServiceControlApi();
     char message[kNoticeBufferSize];
@@ -72,8 +76,9 @@ void RemoveDriverService(bool isNT, NoticeSink& sink)
     SC_HANDLE service = api.OpenServiceA(manager, kDriverService.serviceName,
                                          kDriverService.serviceAccess);
     if (!service) {
+        DWORD notFound = api.GetLastError();
         api.CloseServiceHandle(manager);
-        return;
+        return notFound;
     }
 
     // The stop is not waited on; a driver that is not running fails here and
@@ -84,8 +89,10 @@ void RemoveDriverService(bool isNT, NoticeSink& sink)
         sink.ShowNotice(Failure(message, kTexts.captionRemoveFailure));
     }
 
+    DWORD outcome = ERROR_SUCCESS;
     if (!api.DeleteService(service)) {
-        FormatErrorNotice(message, kTexts.formatDeleteFailed, api.GetLastError());
+        outcome = api.GetLastError();
+        FormatErrorNotice(message, kTexts.formatDeleteFailed, outcome);
         sink.ShowNotice(Failure(message, kTexts.captionRemoveFailure));
     } else {
         sink.ShowNotice(Success(kTexts.noticeRemoved));
@@ -93,4 +100,5 @@ void RemoveDriverService(bool isNT, NoticeSink& sink)
 
     api.CloseServiceHandle(service);
     api.CloseServiceHandle(manager);
+    return outcome;
 }

@@ -22,10 +22,17 @@ protected:
     ~NoticeSink() = default;
 };
 
+// Both actions return the code of their outcome: ERROR_SUCCESS, or the code
+// shown in the failure notice that ended the action; ERROR_CANCELLED when
+// they did nothing because the system is not NT.
+
 // Registers KESTRAMO.SYS from the current directory as an auto-start kernel
 // driver and starts it; shows exactly one notice. Does nothing unless isNT.
-void InstallDriverService(bool isNT, NoticeSink& sink);
+DWORD InstallDriverService(bool isNT, NoticeSink& sink);
 
 // Stops the service and deletes its registration; shows no notice when no
-// service is registered, else one or two. Does nothing unless isNT.
-void RemoveDriverService(bool isNT, NoticeSink& sink);
+// service is registered, else one or two. A stop failure alone still ends in
+// success once the registration is deleted. When the service cannot be
+// opened, returns the code OpenServiceA left (ERROR_SERVICE_DOES_NOT_EXIST,
+// or ERROR_INVALID_HANDLE without a manager). Does nothing unless isNT.
+DWORD RemoveDriverService(bool isNT, NoticeSink& sink);

@@ -49,7 +49,7 @@ using RemoveDriverServiceTest = ActionFixture;
 TEST_F(InstallDriverServiceTest, RegistersAndStartsTheDriver)
 {
     fake.currentDirectory = "C:\\Setup";
-    InstallDriverService(true, sink);
+    EXPECT_EQ(InstallDriverService(true, sink), 0u);
 
     ASSERT_EQ(sink.shown.size(), 1u);
     ExpectNotice(0, kTexts.noticeInstalled, kTexts.captionSuccess, 0x40);
@@ -74,7 +74,7 @@ TEST_F(InstallDriverServiceTest, RegistersAndStartsTheDriver)
 TEST_F(InstallDriverServiceTest, CreationFailureIsFatalAndRegistersNothing)
 {
     fake.FailNext("CreateServiceA", ERROR_ACCESS_DENIED);
-    InstallDriverService(true, sink);
+    EXPECT_EQ(InstallDriverService(true, sink), DWORD(ERROR_ACCESS_DENIED));
 
     ASSERT_EQ(sink.shown.size(), 1u);
     ExpectNotice(0, Formatted(kTexts.formatCreateFailed, 5), kTexts.captionInstallFailure, 0x10);
@@ -113,7 +113,7 @@ TEST_F(InstallDriverServiceTest, UnopenableManagerShowsTheCreationFailure)
 TEST_F(InstallDriverServiceTest, StartFailureLeavesTheRegistration)
 {
     fake.driverLoads = false;
-    InstallDriverService(true, sink);
+    EXPECT_EQ(InstallDriverService(true, sink), DWORD(ERROR_FILE_NOT_FOUND));
 
     ASSERT_EQ(sink.shown.size(), 1u);
     ExpectNotice(0, Formatted(kTexts.formatStartFailed, ERROR_FILE_NOT_FOUND),
@@ -130,7 +130,7 @@ TEST_F(InstallDriverServiceTest, StartFailureLeavesTheRegistration)
 TEST_F(InstallDriverServiceTest, LargeErrorCodeIsShownInFull)
 {
     fake.FailNext("StartServiceA", 0xC0000135);
-    InstallDriverService(true, sink);
+    EXPECT_EQ(InstallDriverService(true, sink), 0xC0000135u);
     ASSERT_EQ(sink.shown.size(), 1u);
     EXPECT_NE(sink.shown[0].text.find("[StartService (0xc0000135)]"), std::string::npos);
 }
@@ -147,7 +147,7 @@ TEST_F(InstallDriverServiceTest, LongCurrentDirectoryIsRegisteredInFull)
 TEST_F(InstallDriverServiceTest, UnreadableDirectoryRegistersNothing)
 {
     fake.FailNext("GetCurrentDirectoryA", ERROR_PATH_NOT_FOUND);
-    InstallDriverService(true, sink);
+    EXPECT_EQ(InstallDriverService(true, sink), DWORD(ERROR_PATH_NOT_FOUND));
     ASSERT_EQ(sink.shown.size(), 1u);
     ExpectNotice(0, Formatted(kTexts.formatCreateFailed, ERROR_PATH_NOT_FOUND),
                  kTexts.captionInstallFailure, 0x10);
@@ -183,7 +183,7 @@ TEST(InstallDriverServiceDirectoryCheck, UnfaithfulAnsiDirectoryRegistersNothing
         if (c.failing)
             fake.FailNext(c.failing, ERROR_INVALID_PARAMETER);
 
-        InstallDriverService(true, sink);
+        EXPECT_EQ(InstallDriverService(true, sink), DWORD(ERROR_NO_UNICODE_TRANSLATION));
 
         ASSERT_EQ(sink.shown.size(), 1u);
         EXPECT_NE(sink.shown[0].text.find("[CreateService (0x459)]"), std::string::npos)
@@ -212,7 +212,7 @@ TEST_F(InstallDriverServiceTest, FaithfulNonAsciiDirectoryInstallsAsBefore)
 
 TEST_F(InstallDriverServiceTest, NotNtDoesNothing)
 {
-    InstallDriverService(false, sink);
+    EXPECT_EQ(InstallDriverService(false, sink), DWORD(ERROR_CANCELLED));
     EXPECT_TRUE(fake.calls.empty());
     EXPECT_TRUE(sink.shown.empty());
 }
@@ -221,7 +221,7 @@ TEST_F(RemoveDriverServiceTest, StopsAndDeletesARunningDriver)
 {
     fake.serviceRegistered = true;
     fake.serviceRunning = true;
-    RemoveDriverService(true, sink);
+    EXPECT_EQ(RemoveDriverService(true, sink), 0u);
 
     ASSERT_EQ(sink.shown.size(), 1u);
     ExpectNotice(0, kTexts.noticeRemoved, kTexts.captionSuccess, 0x40);
@@ -235,7 +235,7 @@ TEST_F(RemoveDriverServiceTest, StopsAndDeletesARunningDriver)
 TEST_F(RemoveDriverServiceTest, StoppedDriverShowsStopFailureThenRemoval)
 {
     fake.serviceRegistered = true;
-    RemoveDriverService(true, sink);
+    EXPECT_EQ(RemoveDriverService(true, sink), 0u);
 
     ASSERT_EQ(sink.shown.size(), 2u);
     ExpectNotice(0, Formatted(kTexts.formatStopFailed, ERROR_SERVICE_NOT_ACTIVE),
@@ -255,7 +255,7 @@ TEST_F(RemoveDriverServiceTest, DeletionFailureIsAnError)
     fake.serviceRegistered = true;
     fake.serviceRunning = true;
     fake.FailNext("DeleteService", ERROR_ACCESS_DENIED);
-    RemoveDriverService(true, sink);
+    EXPECT_EQ(RemoveDriverService(true, sink), DWORD(ERROR_ACCESS_DENIED));
 
     ASSERT_EQ(sink.shown.size(), 1u);
     ExpectNotice(0, Formatted(kTexts.formatDeleteFailed, 5), kTexts.captionRemoveFailure, 0x10);
@@ -280,9 +280,10 @@ TEST_F(RemoveDriverServiceTest, StopAndDeletionBothFailing)
 
 TEST_F(RemoveDriverServiceTest, NoServiceShowsNothing)
 {
-    RemoveDriverService(true, sink);
+    EXPECT_EQ(RemoveDriverService(true, sink), DWORD(ERROR_SERVICE_DOES_NOT_EXIST));
     EXPECT_TRUE(sink.shown.empty());
-    EXPECT_EQ(fake.calls, (Calls{"OpenSCManagerA", "OpenServiceA", "CloseServiceHandle(manager)"}));
+    EXPECT_EQ(fake.calls, (Calls{"OpenSCManagerA", "OpenServiceA", "GetLastError",
+                                 "CloseServiceHandle(manager)"}));
     ExpectHandlesBalanced();
 }
 
@@ -290,16 +291,17 @@ TEST_F(RemoveDriverServiceTest, UnopenableManagerShowsNothing)
 {
     fake.serviceRegistered = true;
     fake.managerAccessDenied = true;
-    RemoveDriverService(true, sink);
+    EXPECT_EQ(RemoveDriverService(true, sink), DWORD(ERROR_INVALID_HANDLE));
     EXPECT_TRUE(sink.shown.empty());
-    EXPECT_EQ(fake.calls, (Calls{"OpenSCManagerA", "OpenServiceA", "CloseServiceHandle(null)"}));
+    EXPECT_EQ(fake.calls, (Calls{"OpenSCManagerA", "OpenServiceA", "GetLastError",
+                                 "CloseServiceHandle(null)"}));
     EXPECT_TRUE(fake.serviceRegistered);
 }
 
 TEST_F(RemoveDriverServiceTest, NotNtDoesNothing)
 {
     fake.serviceRegistered = true;
-    RemoveDriverService(false, sink);
+    EXPECT_EQ(RemoveDriverService(false, sink), DWORD(ERROR_CANCELLED));
     EXPECT_TRUE(fake.calls.empty());
     EXPECT_TRUE(sink.shown.empty());
     EXPECT_TRUE(fake.serviceRegistered);

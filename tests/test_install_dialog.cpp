@@ -211,6 +211,7 @@ TEST_F(InstallDialogTest, RemoveWithNothingLeftToRemoveEndsWithOkSilently)
     EXPECT_EQ(Run(), IDOK);
     EXPECT_TRUE(boxes.empty());
     EXPECT_EQ(fake.calls, (std::vector<std::string>{"OpenSCManagerA", "OpenServiceA",
+                                                    "GetLastError",
                                                     "CloseServiceHandle(manager)"}));
 }
 

@@ -25,6 +25,7 @@ struct InstallerEndToEnd : ::testing::Test {
     std::string folder;
     std::string exe = InstallerUnderTest();
     std::string startIn;  // empty: the test's own current directory
+    DWORD exitCode = 0xdeadbeef;  // of the last RunAndPress
 
     void SetUp() override
     {
@@ -70,7 +71,8 @@ struct InstallerEndToEnd : ::testing::Test {
             EXPECT_TRUE(installer.AnswerMessageBox(box)) << "message box " << i;
             seen.push_back(box);
         }
-        EXPECT_TRUE(installer.WaitForExit()) << "still running";
+        exitCode = 0xdeadbeef;
+        EXPECT_TRUE(installer.WaitForExit(&exitCode)) << "still running";
         EXPECT_FALSE(ui::AnyWindowOfProcess(installer.ProcessId()));
         return seen;
     }
@@ -141,6 +143,50 @@ TEST_F(InstallerEndToEnd, InstallWithoutTheDriverReportsTheStartFailure)
         << "got another text";
     EXPECT_EQ(boxes[0].caption, L"致命错误");
     EXPECT_TRUE(KestramoServiceExists());
+}
+
+// The exit status tells a waiting setup what happened: 0 for success, the
+// code in the notice that ended the action, 1060 for a Remove that found
+// nothing, 1223 for Exit.
+TEST_F(InstallerEndToEnd, ExitStatusTellsTheOutcome)
+{
+    Opened opened;
+    RunAndPress(IDCANCEL, 0, &opened);
+    EXPECT_EQ(exitCode, DWORD(ERROR_CANCELLED)) << "Exit";
+
+    RunAndPress(IDOK, 1, &opened);
+    EXPECT_EQ(exitCode, 0u) << "Install";
+    ASSERT_TRUE(RemoveKestramoService());
+
+    // Registered but stopped: the stop fails, the deletion succeeds.
+    ASSERT_TRUE(RegisterKestramoService(folder + "\\KESTRAMO.SYS"));
+    auto boxes = RunAndPress(3, 2, &opened);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].caption, L"成功");
+    EXPECT_EQ(exitCode, 0u) << "Remove after a stop failure";
+
+    // The start fails: the code in the notice.
+    DeleteFileA((folder + "\\KESTRAMO.SYS").c_str());
+    boxes = RunAndPress(IDOK, 1, &opened);
+    ASSERT_EQ(boxes.size(), 1u);
+    wchar_t shown[16] = {};
+    swprintf(shown, 16, L"(0x%02x)]", static_cast<unsigned>(exitCode));
+    EXPECT_NE(exitCode, 0u);
+    EXPECT_NE(boxes[0].text.find(shown), std::wstring::npos)
+        << "exit status " << exitCode << " is not the code shown";
+}
+
+TEST_F(InstallerEndToEnd, RemoveThatFindsNothingExitsWithItsCode)
+{
+    // Only a message to the dialog can press the disabled Remove button.
+    InstallerProcess installer;
+    ASSERT_TRUE(installer.Start(exe, folder));
+    HWND dialog = installer.WaitForDialog();
+    ASSERT_NE(dialog, nullptr);
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(3, BN_CLICKED), 0);
+    DWORD code = 0xdeadbeef;
+    EXPECT_TRUE(installer.WaitForExit(&code));
+    EXPECT_EQ(code, DWORD(ERROR_SERVICE_DOES_NOT_EXIST));
 }
 
 // A folder name outside code page 936 reaches the ANSI APIs with '?' in it:

@@ -4,7 +4,7 @@
 #include "icon_position.h"
 #include "probe.h"
 
-CInstallDlg::CInstallDlg(CWnd* pParent) : CDialog(IDD, pParent)
+CInstallDlg::CInstallDlg(CWnd* pParent) : CDialog(IDD, pParent), m_dwOutcome(ERROR_CANCELLED)
 {
     m_strStatus = "";
     m_strOsName = "";
@@ -68,7 +68,7 @@ void CInstallDlg::UpdateStatus()
 
 void CInstallDlg::OnOK()
 {
-    InstallDriverService(m_bIsNT, *this);
+    m_dwOutcome = InstallDriverService(m_bIsNT, *this);
     CDialog::OnOK();
 }
 
@@ -85,7 +85,7 @@ void CInstallDlg::OnSysCommand(UINT nID, LPARAM lParam)
 
 void CInstallDlg::OnRemove()
 {
-    RemoveDriverService(m_bIsNT, *this);
+    m_dwOutcome = RemoveDriverService(m_bIsNT, *this);
     CDialog::OnOK();  // the base: Remove never runs Install
 }
 

@@ -14,6 +14,10 @@ public:
     // Shows one notice in a message box owned by the dialog.
     void ShowNotice(const Notice& notice) override;
 
+    // The code of the action's outcome once the dialog has ended (see
+    // actions.h); ERROR_CANCELLED when it ended without one.
+    DWORD Outcome() const { return m_dwOutcome; }
+
 protected:
     CButton m_btnRemove;
     CButton m_btnInstall;
@@ -21,6 +25,7 @@ protected:
     CString m_strOsName;
     HICON m_hIcon;
     BOOL m_bIsNT;
+    DWORD m_dwOutcome;
 
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;

@@ -171,7 +171,10 @@ TEST(DllSearch, TheFrameworkStartUpHardensBeforeTheProgramRuns)
 
 TEST_F(InstallerImage, ImportsOnlyKnownSystemDlls)
 {
-    // All of them are KnownDLLs: always taken from the system folder.
+    // System DLLs only. KERNEL32, USER32, GDI32 and ADVAPI32 are known DLLs
+    // on every NT-family system, always taken from the system folder;
+    // msvcrt.dll is not on NT 4.0's list, nor is any on 95/98/Me's, so there
+    // the folder INSTALL.EXE stands in must be one only administrators change.
     const std::set<std::string> known = {"kernel32.dll", "user32.dll", "gdi32.dll",
                                          "advapi32.dll", "msvcrt.dll"};
     std::set<std::string> imports = pe.ImportedDlls();
