@@ -1,6 +1,9 @@
 #include "install_app.h"
 
+#include "driver_service.h"
 #include "install_dlg.h"
+#include "probe.h"
+#include "text_route.h"
 
 BEGIN_MESSAGE_MAP(CInstallApp, CWinApp)
     ON_COMMAND(ID_HELP, CWinApp::OnHelp)
@@ -13,6 +16,13 @@ CInstallApp theApp;
 BOOL CInstallApp::InitInstance()
 {
     Enable3dControls();
+
+    // Where the system would read the GBK texts in another code page, the
+    // dialogs, fields, notices and menu entry show them through the wide
+    // interfaces.
+    ServiceControlApi& api = ActiveServiceControlApi();
+    if (SystemTextRoute(api, QueryPlatformId(api)) == TextRoute::Wide)
+        AfxUseWideTexts(kTextsCodePage);
 
     CInstallDlg dlg;
     m_pMainWnd = &dlg;

@@ -19,6 +19,12 @@ INT_PTR CDialog::DoModal()
         if (app->m_pMainWnd && app->m_pMainWnd != this)
             owner = app->m_pMainWnd->m_hWnd;
     }
+    // With wide texts a Unicode dialog: its template's texts show as written
+    // whatever the ANSI code page.
+    if (AfxWideUser32().dialogBoxParam)
+        return AfxWideUser32().dialogBoxParam(AfxGetResourceHandle(),
+                                              MAKEINTRESOURCEW(m_nIDTemplate), owner, DialogProc,
+                                              reinterpret_cast<LPARAM>(this));
     return ::DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), owner,
                              DialogProc, reinterpret_cast<LPARAM>(this));
 }

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "wide_text.h"
+
 class CCmdTarget;
 class CWnd;
 class CWinApp;
@@ -92,8 +94,8 @@ public:
     operator const char*() const { return m_text; }
     bool IsEmpty() const { return m_length == 0; }
 
-    // Loads a string resource, in the ANSI code page. Returns FALSE and
-    // leaves the string empty if there is none.
+    // Loads a string resource, in the ANSI code page (or, with wide texts,
+    // in theirs). Returns FALSE and leaves the string empty if there is none.
     BOOL LoadString(UINT nID);
 
     // Replaces the text with the window text of `hWnd`.
@@ -181,10 +183,7 @@ public:
     {
         return ::SendMessageA(m_hWnd, message, wParam, lParam);
     }
-    int MessageBox(const char* lpszText, const char* lpszCaption = nullptr, UINT nType = MB_OK)
-    {
-        return ::MessageBoxA(m_hWnd, lpszText, lpszCaption, nType);
-    }
+    int MessageBox(const char* lpszText, const char* lpszCaption = nullptr, UINT nType = MB_OK);
     CMenu* GetSystemMenu(BOOL bRevert) const
     {
         return CMenu::FromHandle(::GetSystemMenu(m_hWnd, bRevert));

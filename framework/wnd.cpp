@@ -13,9 +13,12 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
 void DDX_Text(CDataExchange* pDX, int nIDC, CString& value)
 {
     HWND control = pDX->m_pDlgWnd->GetDlgItem(nIDC);
-    if (pDX->m_bSaveAndValidate)
+    if (pDX->m_bSaveAndValidate) {
         value.GetWindowTextFrom(control);
-    else
+        return;
+    }
+    CWideText wide(value);
+    if (!wide || !AfxWideUser32().setWindowText || !AfxWideUser32().setWindowText(control, wide))
         ::SetWindowTextA(control, value);
 }
 
@@ -33,6 +36,10 @@ CMenu* CMenu::FromHandle(HMENU hMenu)
 
 BOOL CMenu::AppendMenu(UINT nFlags, UINT_PTR nIDNewItem, const char* lpszNewItem)
 {
+    // Only a string item carries a text; a separator passes null.
+    CWideText wide((nFlags & (MF_BITMAP | MF_OWNERDRAW | MF_SEPARATOR)) ? nullptr : lpszNewItem);
+    if (wide && AfxWideUser32().appendMenu)
+        return AfxWideUser32().appendMenu(m_hMenu, nFlags, nIDNewItem, wide);
     return ::AppendMenuA(m_hMenu, nFlags, nIDNewItem, lpszNewItem);
 }
 
@@ -57,6 +64,14 @@ CWnd::~CWnd()
 }
 
 void CWnd::DoDataExchange(CDataExchange*) {}
+
+int CWnd::MessageBox(const char* lpszText, const char* lpszCaption, UINT nType)
+{
+    CWideText text(lpszText), caption(lpszCaption);
+    if (text && (caption || !lpszCaption) && AfxWideUser32().messageBox)
+        return AfxWideUser32().messageBox(m_hWnd, text, caption, nType);
+    return ::MessageBoxA(m_hWnd, lpszText, lpszCaption, nType);
+}
 
 BOOL CWnd::UpdateData(BOOL bSaveAndValidate)
 {

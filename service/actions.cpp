@@ -3,6 +3,7 @@
 #include "driver_service.h"
 #include "image_path.h"
 #include "scm_api.h"
+#include "text_route.h"
 
 namespace {
 
@@ -14,6 +15,29 @@ Notice Success(const char* text)
 Notice Failure(const char* text, const char* caption)
 {
     return Notice{text, caption, MB_ICONERROR};
+}
+
+// Registers the driver service. Where the system would misread the GBK
+// display name, through the wide interface: the display name converted from
+// 936, the image path from the ANSI code page (the path was formed only after
+// that conversion proved to name the folder exactly). Through the ANSI
+// interface otherwise, and when a conversion fails.
+SC_HANDLE CreateDriverService(ServiceControlApi& api, SC_HANDLE manager, const char* imagePath)
+{
+    if (SystemTextRoute(api, VER_PLATFORM_WIN32_NT) == TextRoute::Wide) {
+        WideText name(api, kTextsCodePage, kDriverService.serviceName);
+        WideText displayName(api, kTextsCodePage, kDriverService.displayName);
+        WideText widePath(api, CP_ACP, imagePath);
+        if (name && displayName && widePath)
+            return api.CreateServiceW(manager, name, displayName, kDriverService.serviceAccess,
+                                      kDriverService.serviceType, kDriverService.startType,
+                                      kDriverService.errorControl, widePath, nullptr, nullptr,
+                                      nullptr, nullptr, nullptr);
+    }
+    return api.CreateServiceA(manager, kDriverService.serviceName, kDriverService.displayName,
+                              kDriverService.serviceAccess, kDriverService.serviceType,
+                              kDriverService.startType, kDriverService.errorControl, imagePath,
+                              nullptr, nullptr, nullptr, nullptr, nullptr);
 }
 
 }  // namespace
@@ -37,11 +61,7 @@ DWORD InstallDriverService(bool isNT, NoticeSink& sink)
     }
 
     SC_HANDLE manager = api.OpenSCManagerA(nullptr, nullptr, kDriverService.managerAccess);
-    SC_HANDLE service = api.CreateServiceA(
-        manager, kDriverService.serviceName, kDriverService.displayName,
-        kDriverService.serviceAccess, kDriverService.serviceType, kDriverService.startType,
-        kDriverService.errorControl, imagePath.c_str(), nullptr, nullptr, nullptr, nullptr,
-        nullptr);
+    SC_HANDLE service = CreateDriverService(api, manager, imagePath.c_str());
 
     Notice notice;
     DWORD outcome = ERROR_SUCCESS;

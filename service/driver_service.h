@@ -39,6 +39,9 @@ struct InstallTexts {
 
 extern const InstallTexts kTexts;
 
+// The code page the texts above, and the display name, are written in.
+const UINT kTextsCodePage = 936;
+
 // A formatted error notice lives in a buffer of this size.
 const int kNoticeBufferSize = 80;
 

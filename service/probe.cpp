@@ -3,18 +3,22 @@
 #include "driver_service.h"
 #include "scm_api.h"
 
-InstallState ProbeInstallState()
+DWORD QueryPlatformId(ServiceControlApi& api)
 {
-    ServiceControlApi& api = ActiveServiceControlApi();
-
     // Zeroed, so that a failed query leaves platform id 0 (the 95/98/Me
     // family) rather than whatever was on the stack.
     OSVERSIONINFOA version = {};
     version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
     api.GetVersionExA(&version);
+    return version.dwPlatformId;
+}
+
+InstallState ProbeInstallState()
+{
+    ServiceControlApi& api = ActiveServiceControlApi();
 
     InstallState state;
-    state.isNT = version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    state.isNT = QueryPlatformId(api) == VER_PLATFORM_WIN32_NT;
 
     if (!state.isNT) {
         state.osText = kTexts.osName9x;

@@ -1,6 +1,8 @@
 // Finds the OS family and whether the driver service is registered.
 #pragma once
 
+#include "scm_api.h"
+
 struct InstallState {
     bool isNT;
     const char* osText;      // one of the OS names of kTexts
@@ -13,3 +15,7 @@ struct InstallState {
 // handle it obtained before returning. Reports no failure: a manager that
 // cannot be opened reads as "not installed".
 InstallState ProbeInstallState();
+
+// The platform id GetVersionExA reports through `api`; 0, the 95/98/Me
+// family, when the query fails.
+DWORD QueryPlatformId(ServiceControlApi& api);

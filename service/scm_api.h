@@ -11,6 +11,8 @@ public:
     virtual DWORD GetCurrentDirectoryW(DWORD capacity, wchar_t* buffer) = 0;
     virtual int MultiByteToWideChar(UINT codePage, DWORD flags, const char* text, int length,
                                     wchar_t* wide, int capacity) = 0;
+    virtual UINT GetACP() = 0;
+    virtual BOOL IsValidCodePage(UINT codePage) = 0;
     virtual SC_HANDLE OpenSCManagerA(const char* machine, const char* database, DWORD access) = 0;
     virtual SC_HANDLE OpenServiceA(SC_HANDLE manager, const char* serviceName, DWORD access) = 0;
     virtual SC_HANDLE CreateServiceA(SC_HANDLE manager, const char* serviceName,
@@ -19,6 +21,15 @@ public:
                                      const char* loadOrderGroup, DWORD* tagId,
                                      const char* dependencies, const char* startName,
                                      const char* password) = 0;
+    // Looked up at run time: Windows 95 is not known to export it, and the
+    // program calls it only on NT. Fails with ERROR_CALL_NOT_IMPLEMENTED
+    // where it is missing.
+    virtual SC_HANDLE CreateServiceW(SC_HANDLE manager, const wchar_t* serviceName,
+                                     const wchar_t* displayName, DWORD access, DWORD serviceType,
+                                     DWORD startType, DWORD errorControl,
+                                     const wchar_t* imagePath, const wchar_t* loadOrderGroup,
+                                     DWORD* tagId, const wchar_t* dependencies,
+                                     const wchar_t* startName, const wchar_t* password) = 0;
     virtual BOOL StartServiceA(SC_HANDLE service, DWORD argCount, const char** args) = 0;
     virtual BOOL ControlService(SC_HANDLE service, DWORD control, SERVICE_STATUS* status) = 0;
     virtual BOOL DeleteService(SC_HANDLE service) = 0;

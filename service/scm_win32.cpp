@@ -22,6 +22,10 @@ public:
         return ::MultiByteToWideChar(codePage, flags, text, length, wide, capacity);
     }
 
+    UINT GetACP() override { return ::GetACP(); }
+
+    BOOL IsValidCodePage(UINT codePage) override { return ::IsValidCodePage(codePage); }
+
     SC_HANDLE OpenSCManagerA(const char* machine, const char* database, DWORD access) override
     {
         return ::OpenSCManagerA(machine, database, access);
@@ -41,6 +45,29 @@ public:
         return ::CreateServiceA(manager, serviceName, displayName, access, serviceType, startType,
                                 errorControl, imagePath, loadOrderGroup, tagId, dependencies,
                                 startName, password);
+    }
+
+    SC_HANDLE CreateServiceW(SC_HANDLE manager, const wchar_t* serviceName,
+                             const wchar_t* displayName, DWORD access, DWORD serviceType,
+                             DWORD startType, DWORD errorControl, const wchar_t* imagePath,
+                             const wchar_t* loadOrderGroup, DWORD* tagId,
+                             const wchar_t* dependencies, const wchar_t* startName,
+                             const wchar_t* password) override
+    {
+        typedef SC_HANDLE(WINAPI * CreateServiceWFn)(
+            SC_HANDLE, const wchar_t*, const wchar_t*, DWORD, DWORD, DWORD, DWORD,
+            const wchar_t*, const wchar_t*, DWORD*, const wchar_t*, const wchar_t*,
+            const wchar_t*);
+        HMODULE advapi32 = ::GetModuleHandleA("advapi32.dll");
+        auto create = reinterpret_cast<CreateServiceWFn>(reinterpret_cast<void*>(
+            advapi32 ? ::GetProcAddress(advapi32, "CreateServiceW") : nullptr));
+        if (!create) {
+            ::SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+            return nullptr;
+        }
+        return create(manager, serviceName, displayName, access, serviceType, startType,
+                      errorControl, imagePath, loadOrderGroup, tagId, dependencies, startName,
+                      password);
     }
 
     BOOL StartServiceA(SC_HANDLE service, DWORD argCount, const char** args) override

@@ -79,7 +79,7 @@ DWORD FakeServiceControlApi::GetCurrentDirectoryW(DWORD capacity, wchar_t* buffe
     std::wstring directory = wideDirectory;
     if (directory.empty()) {
         directory.resize(currentDirectory.size());
-        directory.resize(::MultiByteToWideChar(CP_ACP, 0, currentDirectory.data(),
+        directory.resize(::MultiByteToWideChar(ansiCodePage, 0, currentDirectory.data(),
                                                static_cast<int>(currentDirectory.size()),
                                                &directory[0], static_cast<int>(directory.size())));
     }
@@ -96,6 +96,10 @@ int FakeServiceControlApi::MultiByteToWideChar(UINT codePage, DWORD flags, const
     calls.push_back("MultiByteToWideChar");
     if (Injected("MultiByteToWideChar"))
         return 0;
+    if (codePage == CP_ACP)
+        codePage = ansiCodePage;
+    if (failingCodePage && codePage == failingCodePage)
+        return Fail(ERROR_NO_UNICODE_TRANSLATION, 0);
     return ::MultiByteToWideChar(codePage, flags, text, length, wide, capacity);
 }
 
@@ -126,26 +130,44 @@ SC_HANDLE FakeServiceControlApi::OpenServiceA(SC_HANDLE manager, const char* ser
     return NewHandle(Kind::Service);
 }
 
+SC_HANDLE FakeServiceControlApi::Create(const char* operation, SC_HANDLE manager,
+                                        Creation creation)
+{
+    calls.push_back(operation);
+    if (Injected(operation))
+        return nullptr;
+    if (!IsOpen(manager, Kind::Manager))
+        return Fail(ERROR_INVALID_HANDLE, SC_HANDLE(nullptr));
+    if (serviceRegistered)
+        return Fail(ERROR_SERVICE_EXISTS, SC_HANDLE(nullptr));
+    creations.push_back(creation);
+    serviceRegistered = true;
+    serviceRunning = false;
+    return NewHandle(Kind::Service);
+}
+
 SC_HANDLE FakeServiceControlApi::CreateServiceA(
     SC_HANDLE manager, const char* serviceName, const char* displayName, DWORD access,
     DWORD serviceType, DWORD startType, DWORD errorControl, const char* imagePath,
     const char* loadOrderGroup, DWORD* tagId, const char* dependencies, const char* startName,
     const char* password)
 {
-    calls.push_back("CreateServiceA");
-    if (Injected("CreateServiceA"))
-        return nullptr;
-    if (!IsOpen(manager, Kind::Manager))
-        return Fail(ERROR_INVALID_HANDLE, SC_HANDLE(nullptr));
-    if (serviceRegistered)
-        return Fail(ERROR_SERVICE_EXISTS, SC_HANDLE(nullptr));
-    creations.push_back(Creation{serviceName, displayName, imagePath, access, serviceType,
-                                 startType, errorControl,
-                                 !loadOrderGroup && !tagId && !dependencies && !startName &&
-                                     !password});
-    serviceRegistered = true;
-    serviceRunning = false;
-    return NewHandle(Kind::Service);
+    return Create("CreateServiceA", manager,
+                  Creation{serviceName, displayName, imagePath, L"", L"", L"", access,
+                           serviceType, startType, errorControl,
+                           !loadOrderGroup && !tagId && !dependencies && !startName && !password});
+}
+
+SC_HANDLE FakeServiceControlApi::CreateServiceW(
+    SC_HANDLE manager, const wchar_t* serviceName, const wchar_t* displayName, DWORD access,
+    DWORD serviceType, DWORD startType, DWORD errorControl, const wchar_t* imagePath,
+    const wchar_t* loadOrderGroup, DWORD* tagId, const wchar_t* dependencies,
+    const wchar_t* startName, const wchar_t* password)
+{
+    return Create("CreateServiceW", manager,
+                  Creation{"", "", "", serviceName, displayName, imagePath, access, serviceType,
+                           startType, errorControl,
+                           !loadOrderGroup && !tagId && !dependencies && !startName && !password});
 }
 
 BOOL FakeServiceControlApi::StartServiceA(SC_HANDLE service, DWORD argCount, const char** args)

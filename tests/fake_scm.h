@@ -18,14 +18,19 @@ public:
     // What GetCurrentDirectoryW reads; empty: the ANSI directory, faithfully
     // converted. A name the ANSI code page lost is set here in full.
     std::wstring wideDirectory;
+    UINT ansiCodePage = 936;           // what GetACP reports
+    bool gbkInstalled = true;          // IsValidCodePage(936)
+    UINT failingCodePage = 0;          // MultiByteToWideChar from it fails
     bool managerAccessDenied = false;  // OpenSCManagerA fails with ERROR_ACCESS_DENIED
     bool serviceRegistered = false;
     bool serviceRunning = false;
     bool driverLoads = true;           // else StartServiceA fails with ERROR_FILE_NOT_FOUND
 
-    // What CreateServiceA was given.
+    // What CreateServiceA or CreateServiceW was given; the wide one's texts
+    // are kept as UTF-16 in the wide members, the narrow ones left empty.
     struct Creation {
         std::string name, displayName, imagePath;
+        std::wstring wideName, wideDisplayName, wideImagePath;
         DWORD access, serviceType, startType, errorControl;
         bool nullOptionals;
     };
@@ -34,7 +39,8 @@ public:
     // The next call of `operation` (e.g. "DeleteService") fails with `code`.
     void FailNext(const std::string& operation, DWORD code) { m_failures[operation] = code; }
 
-    // Every call in order, by operation name (CloseServiceHandle also says
+    // Every call in order, by operation name (the locale queries GetACP and
+    // IsValidCodePage change nothing and are left out) (CloseServiceHandle also says
     // which handle: "(manager)", "(service)", "(null)"); notices shown through a
     // RecordingNoticeSink bound to this fake are logged here too.
     std::vector<std::string> calls;
@@ -49,6 +55,8 @@ public:
     DWORD GetCurrentDirectoryW(DWORD capacity, wchar_t* buffer) override;
     int MultiByteToWideChar(UINT codePage, DWORD flags, const char* text, int length,
                             wchar_t* wide, int capacity) override;
+    UINT GetACP() override { return ansiCodePage; }
+    BOOL IsValidCodePage(UINT codePage) override { return codePage == 936 ? gbkInstalled : TRUE; }
     SC_HANDLE OpenSCManagerA(const char* machine, const char* database, DWORD access) override;
     SC_HANDLE OpenServiceA(SC_HANDLE manager, const char* serviceName, DWORD access) override;
     SC_HANDLE CreateServiceA(SC_HANDLE manager, const char* serviceName, const char* displayName,
@@ -56,6 +64,12 @@ public:
                              const char* imagePath, const char* loadOrderGroup, DWORD* tagId,
                              const char* dependencies, const char* startName,
                              const char* password) override;
+    SC_HANDLE CreateServiceW(SC_HANDLE manager, const wchar_t* serviceName,
+                             const wchar_t* displayName, DWORD access, DWORD serviceType,
+                             DWORD startType, DWORD errorControl, const wchar_t* imagePath,
+                             const wchar_t* loadOrderGroup, DWORD* tagId,
+                             const wchar_t* dependencies, const wchar_t* startName,
+                             const wchar_t* password) override;
     BOOL StartServiceA(SC_HANDLE service, DWORD argCount, const char** args) override;
     BOOL ControlService(SC_HANDLE service, DWORD control, SERVICE_STATUS* status) override;
     BOOL DeleteService(SC_HANDLE service) override;
@@ -70,6 +84,7 @@ private:
     };
 
     bool Injected(const char* operation);
+    SC_HANDLE Create(const char* operation, SC_HANDLE manager, Creation creation);
     SC_HANDLE NewHandle(Kind kind);
     bool IsOpen(SC_HANDLE handle, Kind kind) const;
     template <typename T> T Fail(DWORD code, T result)

@@ -86,7 +86,7 @@ bool QueryKestramoConfig(ServiceConfig& config)
     return true;
 }
 
-std::wstring KestramoImagePathW()
+ServiceConfigW KestramoConfigW()
 {
     ScHandle manager = OpenManager();
     ScHandle service(::OpenServiceW(manager.get(), L"KESTRAMO", SERVICE_QUERY_CONFIG));
@@ -94,9 +94,12 @@ std::wstring KestramoImagePathW()
     ::QueryServiceConfigW(service.get(), nullptr, 0, &needed);
     std::vector<char> buffer(needed + sizeof(wchar_t));
     auto* qsc = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    ServiceConfigW config;
     if (!service || !::QueryServiceConfigW(service.get(), qsc, needed, &needed))
-        return L"";
-    return qsc->lpBinaryPathName ? qsc->lpBinaryPathName : L"";
+        return config;
+    config.imagePath = qsc->lpBinaryPathName ? qsc->lpBinaryPathName : L"";
+    config.displayName = qsc->lpDisplayName ? qsc->lpDisplayName : L"";
+    return config;
 }
 
 std::string ProgramFolder()

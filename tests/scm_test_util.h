@@ -62,8 +62,11 @@ struct ServiceConfig {
     std::string imagePath, displayName;
 };
 bool QueryKestramoConfig(ServiceConfig& config);
-// The registered image path exactly as stored (QueryServiceConfigW).
-std::wstring KestramoImagePathW();
+// The registration's texts exactly as stored (QueryServiceConfigW).
+struct ServiceConfigW {
+    std::wstring imagePath, displayName;
+};
+ServiceConfigW KestramoConfigW();
 
 // Folder of the running test program, with a trailing backslash.
 std::string ProgramFolder();

@@ -291,6 +291,35 @@ TEST_F(InstallDialogTest, SystemMenuEndsWithTheAboutEntry)
     EXPECT_TRUE(separatorState & MF_SEPARATOR);
 }
 
+// The route a system of another ANSI code page takes: a Unicode dialog, a
+// wide menu entry and notices, every text as on the ANSI route.
+TEST_F(InstallDialogTest, WideTextsShowTheSameTextsInAUnicodeDialog)
+{
+    struct WideTexts {
+        WideTexts() { AfxUseWideTexts(kTextsCodePage); }
+        ~WideTexts() { AfxUseWideTexts(0); }
+    } wide;
+    fake.driverLoads = false;
+    bool unicode = false;
+    wchar_t lastText[64] = {};
+    script.Then(Opened())
+        .Then([&] {
+            unicode = IsWindowUnicode(dlg) != 0;
+            HMENU menu = GetSystemMenu(dlg, FALSE);
+            GetMenuStringW(menu, GetMenuItemCount(menu) - 1, lastText, 64, MF_BYPOSITION);
+            return true;
+        })
+        .Then(Press(IDOK))
+        .Then(Answer(1));
+    EXPECT_EQ(Run(), IDOK);
+    EXPECT_TRUE(unicode);
+    EXPECT_EQ(shown.status, L"KESTRAMO 核心驱动程序未安装.");
+    EXPECT_EQ(shown.os, kNt);
+    EXPECT_STREQ(lastText, L"关于  INSTALL (&A)...");
+    ExpectBox(0, Formatted(kTexts.formatStartFailed, ERROR_FILE_NOT_FOUND).c_str(),
+              kTexts.captionInstallFailure, ui::BoxIcon::Error);
+}
+
 TEST_F(InstallDialogTest, AboutBoxIsModalAndLeavesTheDialogAsItWas)
 {
     fake.serviceRegistered = true;

@@ -220,8 +220,83 @@ TEST_F(InstallerInWideFolder, NamedWithChineseAndPinyinInstalls)
     auto boxes = PressInstallIn(chinese);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, L"KESTRAMO 驱动程序安装完成.");
-    EXPECT_EQ(KestramoImagePathW(), chinese.path() + L"\\KESTRAMO.SYS");
+    EXPECT_EQ(KestramoConfigW().imagePath, chinese.path() + L"\\KESTRAMO.SYS");
     EXPECT_TRUE(WaitForKestramoState(SERVICE_RUNNING)) << "state " << KestramoServiceState();
+    EXPECT_TRUE(RemoveKestramoService());
+}
+
+// Every text reads as written whatever the system's ANSI code page, and the
+// service manager keeps the display name as written. Run in code page 936
+// with the rest, and again in 1252 and 932 (see CMakeLists.txt).
+struct InstallerInAnyCodePage : InstallerInWideFolder {
+    // A folder named in the script of the code page the test runs in.
+    static std::wstring FolderName()
+    {
+        switch (GetACP()) {
+        case 1252:
+            return L"kestramo-caf\u00E9-\u00DCber";
+        case 932:
+            return L"kestramo-\u30C9\u30E9\u30A4\u30D0";
+        case 949:
+            return L"kestramo-\uB4DC\uB77C\uC774\uBC84";
+        case 950:
+            return L"kestramo-\u9A45\u52D5";
+        default:
+            return L"kestramo-\u9A71\u52A8";
+        }
+    }
+
+    // The texts of a dialog's items, in template order.
+    static std::vector<std::wstring> ItemTexts(HWND dialog)
+    {
+        std::vector<std::wstring> texts;
+        for (HWND item = GetWindow(dialog, GW_CHILD); item; item = GetWindow(item, GW_HWNDNEXT))
+            texts.push_back(ui::Text(item));
+        return texts;
+    }
+};
+
+TEST_F(InstallerInAnyCodePage, EveryTextReadsAsWrittenAndTheServiceKeepsItsName)
+{
+    WideTempFolder here(FolderName());
+    ASSERT_TRUE(here.ok());
+    ScopedCurrentDirectory inside(here.path());
+    ASSERT_TRUE(inside.ok());
+    InstallerProcess installer;
+    ASSERT_TRUE(installer.Start(exe, ""));
+    HWND dialog = installer.WaitForDialog();  // found by its caption, as written
+    ASSERT_NE(dialog, nullptr) << "no dialog captioned as written, code page " << GetACP();
+    EXPECT_EQ(ItemTexts(dialog), (std::vector<std::wstring>{
+                                     L"立即安装(&I)", L"退出(&E)",
+                                     L"这个应用程序安装 KESTRAMO 的核心模式驱动程序.",
+                                     L"注意: 如果运行在 NT 下, 您需要有管理员的权限才能安装.",
+                                     L"删除(&R)", L"当前状态:", kNotInstalled,
+                                     L"Microsoft Windows NT/2000/XP", L"操作系统:"}));
+    // A Unicode window exactly where the ANSI one would misread the texts.
+    EXPECT_EQ(IsWindowUnicode(dialog) != 0, GetACP() != 936);
+
+    PostMessageW(dialog, WM_SYSCOMMAND, 0x0010, 0);
+    HWND about = nullptr;
+    WaitUntil([&] { return (about = ui::FindDialog(L"关于 INSTALL", installer.ProcessId())); });
+    ASSERT_NE(about, nullptr) << "no About box captioned as written";
+    EXPECT_EQ(ItemTexts(about), (std::vector<std::wstring>{
+                                    L"KESTRAMO 驱动程序 INSTALL 版本 2.0",
+                                    L"版权所有 (C) 2026 KESTRAMO 驱动程序开发组", L"确定"}));
+    ui::Click(about, IDOK);
+    WaitUntil([&] { return IsWindowEnabled(dialog) != 0; });
+
+    ui::Click(dialog, IDOK);
+    ui::MessageBoxSeen box;
+    ASSERT_TRUE(installer.AnswerMessageBox(box));
+    EXPECT_EQ(box.text, L"KESTRAMO 驱动程序安装完成.");
+    EXPECT_EQ(box.caption, L"成功");
+    DWORD code = 0xdeadbeef;
+    EXPECT_TRUE(installer.WaitForExit(&code));
+    EXPECT_EQ(code, 0u);
+
+    ServiceConfigW config = KestramoConfigW();
+    EXPECT_EQ(config.displayName, L"KESTRAMO 核心驱动程序");
+    EXPECT_EQ(config.imagePath, here.path() + L"\\KESTRAMO.SYS");
     EXPECT_TRUE(RemoveKestramoService());
 }
 

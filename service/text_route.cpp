@@ -1,0 +1,37 @@
+#include "text_route.h"
+
+#include "driver_service.h"
+
+#include <string.h>
+
+TextRoute ChooseTextRoute(DWORD platformId, UINT ansiCodePage, bool gbkInstalled)
+{
+    if (platformId != VER_PLATFORM_WIN32_NT || ansiCodePage == kTextsCodePage || !gbkInstalled)
+        return TextRoute::Ansi;
+    return TextRoute::Wide;
+}
+
+TextRoute SystemTextRoute(ServiceControlApi& api, DWORD platformId)
+{
+    if (platformId != VER_PLATFORM_WIN32_NT)
+        return TextRoute::Ansi;  // asks nothing of a system without the wide interfaces
+    return ChooseTextRoute(platformId, api.GetACP(), api.IsValidCodePage(kTextsCodePage) != 0);
+}
+
+WideText::WideText(ServiceControlApi& api, UINT codePage, const char* text) : m_text(nullptr)
+{
+    // A multibyte text never has more UTF-16 units than bytes.
+    const int capacity = static_cast<int>(strlen(text)) + 1;
+    m_text = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, capacity * sizeof(wchar_t)));
+    if (m_text &&
+        api.MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text, -1, m_text, capacity) == 0) {
+        HeapFree(GetProcessHeap(), 0, m_text);
+        m_text = nullptr;
+    }
+}
+
+WideText::~WideText()
+{
+    if (m_text)
+        HeapFree(GetProcessHeap(), 0, m_text);
+}

@@ -1,0 +1,34 @@
+// Which platform interfaces the texts take. They are held once, as their
+// code-page-936 (GBK) bytes; a system whose ANSI code page is another one
+// would read those bytes as other characters.
+#pragma once
+
+#include "scm_api.h"
+
+enum class TextRoute {
+    Ansi,  // the ANSI ("A") interfaces, with the GBK bytes as they are
+    Wide,  // the wide ("W") interfaces, with the texts converted from 936
+};
+
+// Wide on an NT-family system whose ANSI code page is not 936, where code
+// page 936 is installed; Ansi on 936 itself, on 95/98/Me, and where 936 is
+// not installed (the texts show as today there).
+TextRoute ChooseTextRoute(DWORD platformId, UINT ansiCodePage, bool gbkInstalled);
+
+// The route on this system, asked of `api`, for a system of `platformId`.
+TextRoute SystemTextRoute(ServiceControlApi& api, DWORD platformId);
+
+// Text converted to UTF-16 from `codePage` through `api`, rejecting bytes
+// that are not valid there; null when it cannot be converted.
+class WideText {
+public:
+    WideText(ServiceControlApi& api, UINT codePage, const char* text);
+    ~WideText();
+    WideText(const WideText&) = delete;
+    WideText& operator=(const WideText&) = delete;
+
+    operator const wchar_t*() const { return m_text; }
+
+private:
+    wchar_t* m_text;
+};
