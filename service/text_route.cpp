@@ -13,8 +13,6 @@ TextRoute ChooseTextRoute(DWORD platformId, UINT ansiCodePage, bool gbkInstalled
 
 TextRoute SystemTextRoute(ServiceControlApi& api, DWORD platformId)
 {
-    if (platformId != VER_PLATFORM_WIN32_NT)
-        return TextRoute::Ansi;  // asks nothing of a system without the wide interfaces
     return ChooseTextRoute(platformId, api.GetACP(), api.IsValidCodePage(kTextsCodePage) != 0);
 }
 
