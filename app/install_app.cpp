@@ -20,7 +20,7 @@ BOOL CInstallApp::InitInstance()
     // Where the system would read the GBK texts in another code page, the
     // dialogs, fields, notices and menu entry show them through the wide
     // interfaces.
-    ServiceControlApi& api = ActiveServiceControlApi();
+    PlatformApi& api = ActivePlatformApi();
     if (SystemTextRoute(api, QueryPlatformId(api)) == TextRoute::Wide)
         AfxUseWideTexts(kTextsCodePage);
 

@@ -2,7 +2,7 @@
 
 #include "driver_service.h"
 #include "image_path.h"
-#include "scm_api.h"
+#include "platform_api.h"
 #include "text_route.h"
 
 namespace {
@@ -22,7 +22,7 @@ Notice Failure(const char* text, const char* caption)
 // 936, the image path from the ANSI code page (the path was formed only after
 // that conversion proved to name the folder exactly). Through the ANSI
 // interface otherwise, and when a conversion fails.
-SC_HANDLE CreateDriverService(ServiceControlApi& api, SC_HANDLE manager, const char* imagePath)
+SC_HANDLE CreateDriverService(PlatformApi& api, SC_HANDLE manager, const char* imagePath)
 {
     if (SystemTextRoute(api, VER_PLATFORM_WIN32_NT) == TextRoute::Wide) {
         WideText name(api, kTextsCodePage, kDriverService.serviceName);
@@ -47,7 +47,7 @@ DWORD InstallDriverService(bool isNT, NoticeSink& sink)
     if (!isNT)
         return ERROR_CANCELLED;
 
-    ServiceControlApi& api = ActiveServiceControlApi();
+    PlatformApi& api = ActivePlatformApi();
     char message[kNoticeBufferSize];
 
     ImagePath imagePath;
@@ -89,7 +89,7 @@ DWORD RemoveDriverService(bool isNT, NoticeSink& sink)
     if (!isNT)
         return ERROR_CANCELLED;
 
-    ServiceControlApi& api = ActiveServiceControlApi();
+    PlatformApi& api = ActivePlatformApi();
     char message[kNoticeBufferSize];
 
     SC_HANDLE manager = api.OpenSCManagerA(nullptr, nullptr, kDriverService.managerAccess);

@@ -22,7 +22,7 @@ void ImagePath::ReleaseHeap()
     }
 }
 
-DWORD ImagePath::Form(ServiceControlApi& api)
+DWORD ImagePath::Form(PlatformApi& api)
 {
     const size_t suffixSize = strlen(kDriverService.driverFileSuffix) + 1;
 
@@ -66,7 +66,7 @@ DWORD ImagePath::Form(ServiceControlApi& api)
     return ERROR_SUCCESS;
 }
 
-bool ImagePath::NamesTheCurrentDirectory(ServiceControlApi& api, const char* directory,
+bool ImagePath::NamesTheCurrentDirectory(PlatformApi& api, const char* directory,
                                          size_t length)
 {
     // A faithful ANSI directory never has more UTF-16 units than bytes, so

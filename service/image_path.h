@@ -1,7 +1,7 @@
 // The driver's image path: the current directory followed by "\KESTRAMO.SYS".
 #pragma once
 
-#include "scm_api.h"
+#include "platform_api.h"
 
 class ImagePath {
 public:
@@ -29,13 +29,13 @@ public:
     // Returns ERROR_SUCCESS; the platform's code when the directory could not
     // be read; ERROR_NO_UNICODE_TRANSLATION when its ANSI form is not
     // faithful (or either read changed in between).
-    DWORD Form(ServiceControlApi& api);
+    DWORD Form(PlatformApi& api);
 
     const char* c_str() const { return m_path; }
 
 private:
     void ReleaseHeap();
-    static bool NamesTheCurrentDirectory(ServiceControlApi& api, const char* directory,
+    static bool NamesTheCurrentDirectory(PlatformApi& api, const char* directory,
                                          size_t length);
 
     char m_buffer[kBufferSize];

@@ -1,9 +1,9 @@
 #include "probe.h"
 
 #include "driver_service.h"
-#include "scm_api.h"
+#include "platform_api.h"
 
-DWORD QueryPlatformId(ServiceControlApi& api)
+DWORD QueryPlatformId(PlatformApi& api)
 {
     // Zeroed, so that a failed query leaves platform id 0 (the 95/98/Me
     // family) rather than whatever was on the stack.
@@ -15,7 +15,7 @@ DWORD QueryPlatformId(ServiceControlApi& api)
 
 InstallState ProbeInstallState()
 {
-    ServiceControlApi& api = ActiveServiceControlApi();
+    PlatformApi& api = ActivePlatformApi();
 
     InstallState state;
     state.isNT = QueryPlatformId(api) == VER_PLATFORM_WIN32_NT;

@@ -1,7 +1,7 @@
 // Finds the OS family and whether the driver service is registered.
 #pragma once
 
-#include "scm_api.h"
+#include "platform_api.h"
 
 struct InstallState {
     bool isNT;
@@ -11,11 +11,11 @@ struct InstallState {
     bool removeEnabled;
 };
 
-// Asks the platform (through the active ServiceControlApi) and releases every
+// Asks the platform (through the active PlatformApi) and releases every
 // handle it obtained before returning. Reports no failure: a manager that
 // cannot be opened reads as "not installed".
 InstallState ProbeInstallState();
 
 // The platform id GetVersionExA reports through `api`; 0, the 95/98/Me
 // family, when the query fails.
-DWORD QueryPlatformId(ServiceControlApi& api);
+DWORD QueryPlatformId(PlatformApi& api);

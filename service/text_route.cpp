@@ -11,12 +11,12 @@ TextRoute ChooseTextRoute(DWORD platformId, UINT ansiCodePage, bool gbkInstalled
     return TextRoute::Wide;
 }
 
-TextRoute SystemTextRoute(ServiceControlApi& api, DWORD platformId)
+TextRoute SystemTextRoute(PlatformApi& api, DWORD platformId)
 {
     return ChooseTextRoute(platformId, api.GetACP(), api.IsValidCodePage(kTextsCodePage) != 0);
 }
 
-WideText::WideText(ServiceControlApi& api, UINT codePage, const char* text) : m_text(nullptr)
+WideText::WideText(PlatformApi& api, UINT codePage, const char* text) : m_text(nullptr)
 {
     // A multibyte text never has more UTF-16 units than bytes.
     const int capacity = static_cast<int>(strlen(text)) + 1;

@@ -3,7 +3,7 @@
 // would read those bytes as other characters.
 #pragma once
 
-#include "scm_api.h"
+#include "platform_api.h"
 
 enum class TextRoute {
     Ansi,  // the ANSI ("A") interfaces, with the GBK bytes as they are
@@ -16,13 +16,13 @@ enum class TextRoute {
 TextRoute ChooseTextRoute(DWORD platformId, UINT ansiCodePage, bool gbkInstalled);
 
 // The route on this system, asked of `api`, for a system of `platformId`.
-TextRoute SystemTextRoute(ServiceControlApi& api, DWORD platformId);
+TextRoute SystemTextRoute(PlatformApi& api, DWORD platformId);
 
 // Text converted to UTF-16 from `codePage` through `api`, rejecting bytes
 // that are not valid there; null when it cannot be converted.
 class WideText {
 public:
-    WideText(ServiceControlApi& api, UINT codePage, const char* text);
+    WideText(PlatformApi& api, UINT codePage, const char* text);
     ~WideText();
     WideText(const WideText&) = delete;
     WideText& operator=(const WideText&) = delete;

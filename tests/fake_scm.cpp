@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-int FakeServiceControlApi::OpenHandles() const
+int FakePlatformApi::OpenHandles() const
 {
     int count = 0;
     for (const auto& entry : m_handles)
@@ -10,7 +10,7 @@ int FakeServiceControlApi::OpenHandles() const
     return count;
 }
 
-bool FakeServiceControlApi::AnyServiceManagerCall() const
+bool FakePlatformApi::AnyServiceManagerCall() const
 {
     for (const std::string& call : calls) {
         if (call != "GetVersionExA" && call != "GetCurrentDirectoryA" &&
@@ -21,7 +21,7 @@ bool FakeServiceControlApi::AnyServiceManagerCall() const
     return false;
 }
 
-bool FakeServiceControlApi::Injected(const char* operation)
+bool FakePlatformApi::Injected(const char* operation)
 {
     auto it = m_failures.find(operation);
     if (it == m_failures.end())
@@ -31,7 +31,7 @@ bool FakeServiceControlApi::Injected(const char* operation)
     return true;
 }
 
-SC_HANDLE FakeServiceControlApi::NewHandle(Kind kind)
+SC_HANDLE FakePlatformApi::NewHandle(Kind kind)
 {
     SC_HANDLE handle = reinterpret_cast<SC_HANDLE>(m_nextHandle);
     m_nextHandle += 0x10;
@@ -39,13 +39,13 @@ SC_HANDLE FakeServiceControlApi::NewHandle(Kind kind)
     return handle;
 }
 
-bool FakeServiceControlApi::IsOpen(SC_HANDLE handle, Kind kind) const
+bool FakePlatformApi::IsOpen(SC_HANDLE handle, Kind kind) const
 {
     auto it = m_handles.find(handle);
     return it != m_handles.end() && it->second.open && it->second.kind == kind;
 }
 
-BOOL FakeServiceControlApi::GetVersionExA(OSVERSIONINFOA* info)
+BOOL FakePlatformApi::GetVersionExA(OSVERSIONINFOA* info)
 {
     calls.push_back("GetVersionExA");
     if (versionQueryFails || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA))
@@ -58,7 +58,7 @@ BOOL FakeServiceControlApi::GetVersionExA(OSVERSIONINFOA* info)
     return TRUE;
 }
 
-DWORD FakeServiceControlApi::GetCurrentDirectoryA(DWORD capacity, char* buffer)
+DWORD FakePlatformApi::GetCurrentDirectoryA(DWORD capacity, char* buffer)
 {
     calls.push_back("GetCurrentDirectoryA");
     directoryCapacities.push_back(capacity);
@@ -71,7 +71,7 @@ DWORD FakeServiceControlApi::GetCurrentDirectoryA(DWORD capacity, char* buffer)
     return length;
 }
 
-DWORD FakeServiceControlApi::GetCurrentDirectoryW(DWORD capacity, wchar_t* buffer)
+DWORD FakePlatformApi::GetCurrentDirectoryW(DWORD capacity, wchar_t* buffer)
 {
     calls.push_back("GetCurrentDirectoryW");
     if (Injected("GetCurrentDirectoryW"))
@@ -90,7 +90,7 @@ DWORD FakeServiceControlApi::GetCurrentDirectoryW(DWORD capacity, wchar_t* buffe
     return length;
 }
 
-int FakeServiceControlApi::MultiByteToWideChar(UINT codePage, DWORD flags, const char* text,
+int FakePlatformApi::MultiByteToWideChar(UINT codePage, DWORD flags, const char* text,
                                                int length, wchar_t* wide, int capacity)
 {
     calls.push_back("MultiByteToWideChar");
@@ -103,7 +103,7 @@ int FakeServiceControlApi::MultiByteToWideChar(UINT codePage, DWORD flags, const
     return ::MultiByteToWideChar(codePage, flags, text, length, wide, capacity);
 }
 
-SC_HANDLE FakeServiceControlApi::OpenSCManagerA(const char* machine, const char* database,
+SC_HANDLE FakePlatformApi::OpenSCManagerA(const char* machine, const char* database,
                                                 DWORD access)
 {
     calls.push_back("OpenSCManagerA");
@@ -116,7 +116,7 @@ SC_HANDLE FakeServiceControlApi::OpenSCManagerA(const char* machine, const char*
     return NewHandle(Kind::Manager);
 }
 
-SC_HANDLE FakeServiceControlApi::OpenServiceA(SC_HANDLE manager, const char* serviceName,
+SC_HANDLE FakePlatformApi::OpenServiceA(SC_HANDLE manager, const char* serviceName,
                                               DWORD access)
 {
     (void)access;
@@ -130,7 +130,7 @@ SC_HANDLE FakeServiceControlApi::OpenServiceA(SC_HANDLE manager, const char* ser
     return NewHandle(Kind::Service);
 }
 
-SC_HANDLE FakeServiceControlApi::Create(const char* operation, SC_HANDLE manager,
+SC_HANDLE FakePlatformApi::Create(const char* operation, SC_HANDLE manager,
                                         Creation creation)
 {
     calls.push_back(operation);
@@ -146,7 +146,7 @@ SC_HANDLE FakeServiceControlApi::Create(const char* operation, SC_HANDLE manager
     return NewHandle(Kind::Service);
 }
 
-SC_HANDLE FakeServiceControlApi::CreateServiceA(
+SC_HANDLE FakePlatformApi::CreateServiceA(
     SC_HANDLE manager, const char* serviceName, const char* displayName, DWORD access,
     DWORD serviceType, DWORD startType, DWORD errorControl, const char* imagePath,
     const char* loadOrderGroup, DWORD* tagId, const char* dependencies, const char* startName,
@@ -158,7 +158,7 @@ SC_HANDLE FakeServiceControlApi::CreateServiceA(
                            !loadOrderGroup && !tagId && !dependencies && !startName && !password});
 }
 
-SC_HANDLE FakeServiceControlApi::CreateServiceW(
+SC_HANDLE FakePlatformApi::CreateServiceW(
     SC_HANDLE manager, const wchar_t* serviceName, const wchar_t* displayName, DWORD access,
     DWORD serviceType, DWORD startType, DWORD errorControl, const wchar_t* imagePath,
     const wchar_t* loadOrderGroup, DWORD* tagId, const wchar_t* dependencies,
@@ -170,7 +170,7 @@ SC_HANDLE FakeServiceControlApi::CreateServiceW(
                            !loadOrderGroup && !tagId && !dependencies && !startName && !password});
 }
 
-BOOL FakeServiceControlApi::StartServiceA(SC_HANDLE service, DWORD argCount, const char** args)
+BOOL FakePlatformApi::StartServiceA(SC_HANDLE service, DWORD argCount, const char** args)
 {
     calls.push_back("StartServiceA");
     if (Injected("StartServiceA"))
@@ -187,7 +187,7 @@ BOOL FakeServiceControlApi::StartServiceA(SC_HANDLE service, DWORD argCount, con
     return TRUE;
 }
 
-BOOL FakeServiceControlApi::ControlService(SC_HANDLE service, DWORD control,
+BOOL FakePlatformApi::ControlService(SC_HANDLE service, DWORD control,
                                            SERVICE_STATUS* status)
 {
     calls.push_back("ControlService");
@@ -204,7 +204,7 @@ BOOL FakeServiceControlApi::ControlService(SC_HANDLE service, DWORD control,
     return TRUE;
 }
 
-BOOL FakeServiceControlApi::DeleteService(SC_HANDLE service)
+BOOL FakePlatformApi::DeleteService(SC_HANDLE service)
 {
     calls.push_back("DeleteService");
     if (Injected("DeleteService"))
@@ -217,7 +217,7 @@ BOOL FakeServiceControlApi::DeleteService(SC_HANDLE service)
     return TRUE;
 }
 
-BOOL FakeServiceControlApi::CloseServiceHandle(SC_HANDLE handle)
+BOOL FakePlatformApi::CloseServiceHandle(SC_HANDLE handle)
 {
     auto it = m_handles.find(handle);
     if (it == m_handles.end()) {
@@ -234,7 +234,7 @@ BOOL FakeServiceControlApi::CloseServiceHandle(SC_HANDLE handle)
     return TRUE;
 }
 
-DWORD FakeServiceControlApi::GetLastError()
+DWORD FakePlatformApi::GetLastError()
 {
     calls.push_back("GetLastError");
     return m_lastError;

@@ -3,13 +3,13 @@
 #pragma once
 
 #include "actions.h"
-#include "scm_api.h"
+#include "platform_api.h"
 
 #include <map>
 #include <string>
 #include <vector>
 
-class FakeServiceControlApi : public ServiceControlApi {
+class FakePlatformApi : public PlatformApi {
 public:
     // Platform state, set by the test.
     DWORD platformId = VER_PLATFORM_WIN32_NT;
@@ -104,7 +104,7 @@ private:
 // check what was shown between which calls.
 class RecordingNoticeSink final : public NoticeSink {
 public:
-    explicit RecordingNoticeSink(FakeServiceControlApi* log = nullptr) : m_log(log) {}
+    explicit RecordingNoticeSink(FakePlatformApi* log = nullptr) : m_log(log) {}
 
     struct Shown {
         std::string text, caption;
@@ -115,17 +115,17 @@ public:
     void ShowNotice(const Notice& notice) override;
 
 private:
-    FakeServiceControlApi* m_log;
+    FakePlatformApi* m_log;
 };
 
 // Installs a fake for the lifetime of the object.
-class ScopedServiceControlApi {
+class ScopedPlatformApi {
 public:
-    explicit ScopedServiceControlApi(ServiceControlApi* api) : m_previous(SetServiceControlApi(api)) {}
-    ~ScopedServiceControlApi() { SetServiceControlApi(m_previous); }
-    ScopedServiceControlApi(const ScopedServiceControlApi&) = delete;
-    ScopedServiceControlApi& operator=(const ScopedServiceControlApi&) = delete;
+    explicit ScopedPlatformApi(PlatformApi* api) : m_previous(SetPlatformApi(api)) {}
+    ~ScopedPlatformApi() { SetPlatformApi(m_previous); }
+    ScopedPlatformApi(const ScopedPlatformApi&) = delete;
+    ScopedPlatformApi& operator=(const ScopedPlatformApi&) = delete;
 
 private:
-    ServiceControlApi* m_previous;
+    PlatformApi* m_previous;
 };

@@ -11,8 +11,8 @@ namespace {
 using Calls = std::vector<std::string>;
 
 struct ActionFixture : ::testing::Test {
-    FakeServiceControlApi fake;
-    ScopedServiceControlApi scope{&fake};
+    FakePlatformApi fake;
+    ScopedPlatformApi scope{&fake};
     RecordingNoticeSink sink{&fake};
 
     std::string Formatted(const char* format, DWORD code)
@@ -175,8 +175,8 @@ TEST(InstallDriverServiceDirectoryCheck, UnfaithfulAnsiDirectoryRegistersNothing
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        FakeServiceControlApi fake;
-        ScopedServiceControlApi scope{&fake};
+        FakePlatformApi fake;
+        ScopedPlatformApi scope{&fake};
         RecordingNoticeSink sink{&fake};
         fake.currentDirectory = c.ansi;
         fake.wideDirectory = c.wide;

@@ -6,7 +6,7 @@
 
 namespace {
 
-std::string FormPath(FakeServiceControlApi& fake, DWORD expectedResult = ERROR_SUCCESS)
+std::string FormPath(FakePlatformApi& fake, DWORD expectedResult = ERROR_SUCCESS)
 {
     ImagePath path;
     DWORD result = path.Form(fake);
@@ -18,7 +18,7 @@ std::string FormPath(FakeServiceControlApi& fake, DWORD expectedResult = ERROR_S
 
 TEST(ImagePath, AppendsTheDriverFileToTheCurrentDirectory)
 {
-    FakeServiceControlApi fake;
+    FakePlatformApi fake;
     fake.currentDirectory = "C:\\Drivers\\Kestramo";
     EXPECT_EQ(FormPath(fake), "C:\\Drivers\\Kestramo\\KESTRAMO.SYS");
     ASSERT_EQ(fake.directoryCapacities.size(), 1u);
@@ -27,14 +27,14 @@ TEST(ImagePath, AppendsTheDriverFileToTheCurrentDirectory)
 
 TEST(ImagePath, DriveRootGivesADoubledSeparator)
 {
-    FakeServiceControlApi fake;
+    FakePlatformApi fake;
     fake.currentDirectory = "D:\\";
     EXPECT_EQ(FormPath(fake), "D:\\\\KESTRAMO.SYS");
 }
 
 TEST(ImagePath, GbkDirectoryNameKeepsItsBytes)
 {
-    FakeServiceControlApi fake;
+    FakePlatformApi fake;
     // "驱动" and a trail byte of 0x5C ("\"): copied as they are.
     fake.currentDirectory = "C:\\\xC7\xFD\xB6\xAF\\\x95\x5C";
     EXPECT_EQ(FormPath(fake), "C:\\\xC7\xFD\xB6\xAF\\\x95\x5C\\KESTRAMO.SYS");
@@ -42,7 +42,7 @@ TEST(ImagePath, GbkDirectoryNameKeepsItsBytes)
 
 TEST(ImagePath, DirectoryOf127BytesFitsTheFixedBuffer)
 {
-    FakeServiceControlApi fake;
+    FakePlatformApi fake;
     fake.currentDirectory = "C:\\" + std::string(124, 'd');
     ASSERT_EQ(fake.currentDirectory.size(), 127u);
     std::string path = FormPath(fake);
@@ -55,7 +55,7 @@ TEST(ImagePath, DirectoryOf127BytesFitsTheFixedBuffer)
 TEST(ImagePath, LongerDirectoryIsReadAgainInFull)
 {
     for (size_t length : {128u, 129u, 300u, 2000u}) {
-        FakeServiceControlApi fake;
+        FakePlatformApi fake;
         fake.currentDirectory = "C:\\" + std::string(length - 3, 'L');
         EXPECT_EQ(FormPath(fake), fake.currentDirectory + "\\KESTRAMO.SYS") << length;
         ASSERT_EQ(fake.directoryCapacities.size(), 2u) << length;
@@ -65,7 +65,7 @@ TEST(ImagePath, LongerDirectoryIsReadAgainInFull)
 
 TEST(ImagePath, UnreadableDirectoryGivesTheErrorAndNoPath)
 {
-    FakeServiceControlApi fake;
+    FakePlatformApi fake;
     fake.FailNext("GetCurrentDirectoryA", ERROR_ACCESS_DENIED);
     EXPECT_EQ(FormPath(fake, ERROR_ACCESS_DENIED), "");
 }
@@ -74,11 +74,11 @@ TEST(ImagePath, UnreadableDirectoryGivesTheErrorAndNoPath)
 // formed from a partial read.
 TEST(ImagePath, DirectoryThatNeverFitsIsGivenUp)
 {
-    struct Growing : FakeServiceControlApi {
+    struct Growing : FakePlatformApi {
         DWORD GetCurrentDirectoryA(DWORD capacity, char* buffer) override
         {
             currentDirectory += std::string(50, 'g');
-            return FakeServiceControlApi::GetCurrentDirectoryA(capacity, buffer);
+            return FakePlatformApi::GetCurrentDirectoryA(capacity, buffer);
         }
     } fake;
     fake.currentDirectory = "C:\\" + std::string(200, 'g');

@@ -25,8 +25,8 @@ struct Shown {
 };
 
 struct InstallDialogTest : ::testing::Test {
-    FakeServiceControlApi fake;
-    ScopedServiceControlApi scope{&fake};
+    FakePlatformApi fake;
+    ScopedPlatformApi scope{&fake};
     UiScript script;
     HWND dlg = nullptr;
     Shown shown;

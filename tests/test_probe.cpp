@@ -10,8 +10,8 @@
 namespace {
 
 struct ProbeFixture : ::testing::Test {
-    FakeServiceControlApi fake;
-    ScopedServiceControlApi scope{&fake};
+    FakePlatformApi fake;
+    ScopedPlatformApi scope{&fake};
 };
 
 using Calls = std::vector<std::string>;

@@ -31,8 +31,8 @@ TEST(ChooseTextRoute, WideOnlyWhereNtWouldMisreadGbkAndCanConvertIt)
 }
 
 struct InstallOnTextRoute : ::testing::Test {
-    FakeServiceControlApi fake;
-    ScopedServiceControlApi scope{&fake};
+    FakePlatformApi fake;
+    ScopedPlatformApi scope{&fake};
     RecordingNoticeSink sink{&fake};
 
     bool Called(const char* operation) const
@@ -77,8 +77,8 @@ TEST(InstallOnTextRouteAnsi, TodaysCallsWhereTheWideRouteCannotBeTaken)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        FakeServiceControlApi fake;
-        ScopedServiceControlApi scope{&fake};
+        FakePlatformApi fake;
+        ScopedPlatformApi scope{&fake};
         RecordingNoticeSink sink{&fake};
         fake.ansiCodePage = c.ansiCodePage;
         fake.gbkInstalled = c.gbkInstalled;

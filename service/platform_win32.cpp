@@ -1,8 +1,8 @@
-#include "scm_api.h"
+#include "platform_api.h"
 
 namespace {
 
-class Win32ServiceControlApi final : public ServiceControlApi {
+class Win32PlatformApi final : public PlatformApi {
 public:
     BOOL GetVersionExA(OSVERSIONINFOA* info) override { return ::GetVersionExA(info); }
 
@@ -87,19 +87,19 @@ public:
     DWORD GetLastError() override { return ::GetLastError(); }
 };
 
-Win32ServiceControlApi g_platformApi;
-ServiceControlApi* g_activeApi = &g_platformApi;
+Win32PlatformApi g_platformApi;
+PlatformApi* g_activeApi = &g_platformApi;
 
 }  // namespace
 
-ServiceControlApi& ActiveServiceControlApi()
+PlatformApi& ActivePlatformApi()
 {
     return *g_activeApi;
 }
 
-ServiceControlApi* SetServiceControlApi(ServiceControlApi* api)
+PlatformApi* SetPlatformApi(PlatformApi* api)
 {
-    ServiceControlApi* previous = g_activeApi;
+    PlatformApi* previous = g_activeApi;
     g_activeApi = api ? api : &g_platformApi;
     return previous;
 }

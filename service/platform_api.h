@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-class ServiceControlApi {
+class PlatformApi {
 public:
     virtual BOOL GetVersionExA(OSVERSIONINFOA* info) = 0;
     virtual DWORD GetCurrentDirectoryA(DWORD capacity, char* buffer) = 0;
@@ -37,11 +37,11 @@ public:
     virtual DWORD GetLastError() = 0;
 
 protected:
-    ~ServiceControlApi() = default;
+    ~PlatformApi() = default;
 };
 
 // The implementation in use: the platform's, unless a test installed another.
-ServiceControlApi& ActiveServiceControlApi();
+PlatformApi& ActivePlatformApi();
 
 // Installs `api` (null restores the platform's) and returns the one it replaces.
-ServiceControlApi* SetServiceControlApi(ServiceControlApi* api);
+PlatformApi* SetPlatformApi(PlatformApi* api);
