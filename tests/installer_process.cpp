@@ -61,7 +61,7 @@ bool InstallerProcess::AnswerMessageBox(ui::MessageBoxSeen& seen)
 
 bool InstallerProcess::WaitForExit(DWORD* exitCode)
 {
-    if (WaitForSingleObject(m_info.hProcess, kTimeoutMs) != WAIT_OBJECT_0)
+    if (WaitForSingleObject(m_info.hProcess, ScaledWait(kTimeoutMs)) != WAIT_OBJECT_0)
         return false;
     if (exitCode)
         GetExitCodeProcess(m_info.hProcess, exitCode);

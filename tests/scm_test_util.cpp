@@ -120,7 +120,7 @@ DWORD RunProgram(const std::string& commandLine)
     if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process))
         return code;
-    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
+    if (WaitForSingleObject(process.hProcess, ScaledWait(60000)) == WAIT_OBJECT_0)
         GetExitCodeProcess(process.hProcess, &code);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);

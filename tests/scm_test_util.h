@@ -3,11 +3,29 @@
 
 #include <windows.h>
 
+#include <stdlib.h>
+
 #include <string>
 
-// Polls `condition` every 20 ms until it holds; false after `timeoutMs`.
+// A wait of the tests, `ms` times the factor KESTRAMO_WAIT_SCALE where the
+// test run sets one (a machine that emulates the processor); as written
+// everywhere else.
+inline DWORD ScaledWait(DWORD ms)
+{
+    static const DWORD scale = [] {
+        char text[16];
+        DWORD length = GetEnvironmentVariableA("KESTRAMO_WAIT_SCALE", text, sizeof text);
+        DWORD value = length > 0 && length < sizeof text ? strtoul(text, nullptr, 10) : 0;
+        return value > 1 ? value : 1;
+    }();
+    return ms * scale;
+}
+
+// Polls `condition` every 20 ms until it holds; false after `timeoutMs`
+// (scaled).
 template <typename F> bool WaitUntil(F condition, DWORD timeoutMs = 5000)
 {
+    timeoutMs = ScaledWait(timeoutMs);
     DWORD start = GetTickCount();
     while (!condition()) {
         if (GetTickCount() - start > timeoutMs)

@@ -364,14 +364,13 @@ TEST_F(InstallerEndToEnd, AboutBoxFromTheSystemMenuThenCloseThroughIt)
 
     PostMessageW(dialog, WM_SYSCOMMAND, 0x0010, 0);
     HWND about = nullptr;
-    for (int i = 0; i < 500 && !about; ++i, Sleep(20))
-        about = ui::FindDialog(L"关于 INSTALL", installer.ProcessId());
+    WaitUntil([&] { return (about = ui::FindDialog(L"关于 INSTALL", installer.ProcessId())); },
+              10000);
     ASSERT_NE(about, nullptr) << "no About box";
     EXPECT_EQ(GetWindow(about, GW_OWNER), dialog);
     EXPECT_FALSE(IsWindowEnabled(dialog)) << "About box is not modal";
     ui::Click(about, IDOK);
-    for (int i = 0; i < 500 && !IsWindowEnabled(dialog); ++i)
-        Sleep(20);
+    WaitUntil([&] { return IsWindowEnabled(dialog) != 0; }, 10000);
 
     Opened after = Read(dialog);
     EXPECT_EQ(after.status, before.status);

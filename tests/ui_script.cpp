@@ -1,5 +1,7 @@
 #include "ui_script.h"
 
+#include "scm_test_util.h"
+
 #include <vector>
 
 namespace {
@@ -37,7 +39,7 @@ bool IsVisibleDialog(HWND window)
 
 INT_PTR UiScript::Run(const std::function<INT_PTR()>& modal, DWORD timeoutMs)
 {
-    m_deadline = GetTickCount() + timeoutMs;
+    m_deadline = GetTickCount() + ScaledWait(timeoutMs);
     m_timedOut = false;
     g_running = this;
     UINT_PTR timer = SetTimer(nullptr, 0, 25, Tick);
@@ -119,7 +121,7 @@ std::wstring Text(HWND window)
     // another process for its text.
     wchar_t buffer[512] = {};
     SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(buffer),
-                        SMTO_ABORTIFHUNG, 5000, nullptr);
+                        SMTO_ABORTIFHUNG, ScaledWait(5000), nullptr);
     return buffer;
 }
 
