@@ -1,6 +1,7 @@
 #include "actions.h"
 
 #include "driver_service.h"
+#include "folder_safety.h"
 #include "image_path.h"
 #include "platform_api.h"
 #include "text_route.h"
@@ -50,14 +51,18 @@ DWORD InstallDriverService(bool isNT, NoticeSink& sink)
     PlatformApi& api = ActivePlatformApi();
     char message[kNoticeBufferSize];
 
+    // Without a complete, faithful path nothing is registered; nor from a
+    // folder others could change, since Windows loads the driver from there
+    // into the kernel at every start. The install is reported as failed,
+    // with the reason.
     ImagePath imagePath;
-    DWORD pathError = imagePath.Form(api);
-    if (pathError != ERROR_SUCCESS) {
-        // Without a complete path nothing is registered: report the install
-        // as failed with the reason the directory could not be read.
-        FormatErrorNotice(message, kTexts.formatCreateFailed, pathError);
+    DWORD refusal = imagePath.Form(api);
+    if (refusal == ERROR_SUCCESS)
+        refusal = CheckDriverFolder(api, imagePath.c_str());
+    if (refusal != ERROR_SUCCESS) {
+        FormatErrorNotice(message, kTexts.formatCreateFailed, refusal);
         sink.ShowNotice(Failure(message, kTexts.captionInstallFailure));
-        return pathError;
+        return refusal;
     }
 
     SC_HANDLE manager = api.OpenSCManagerA(nullptr, nullptr, kDriverService.managerAccess);

@@ -13,6 +13,21 @@ public:
                                     wchar_t* wide, int capacity) = 0;
     virtual UINT GetACP() = 0;
     virtual BOOL IsValidCodePage(UINT codePage) = 0;
+    virtual UINT GetDriveTypeA(const char* root) = 0;
+    virtual BOOL GetVolumeInformationA(const char* root, char* name, DWORD nameSize,
+                                       DWORD* serialNumber, DWORD* maxComponentLength,
+                                       DWORD* flags, char* fileSystem, DWORD fileSystemSize) = 0;
+    // The security queries are looked up at run time, like CreateServiceW:
+    // the program asks them only on NT. They fail with
+    // ERROR_CALL_NOT_IMPLEMENTED where they are missing.
+    virtual BOOL GetFileSecurityA(const char* path, SECURITY_INFORMATION requested,
+                                  PSECURITY_DESCRIPTOR descriptor, DWORD length,
+                                  DWORD* needed) = 0;
+    // Of the current process.
+    virtual BOOL OpenProcessToken(DWORD access, HANDLE* token) = 0;
+    virtual BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, void* information,
+                                     DWORD length, DWORD* needed) = 0;
+    virtual BOOL CloseHandle(HANDLE handle) = 0;
     virtual SC_HANDLE OpenSCManagerA(const char* machine, const char* database, DWORD access) = 0;
     virtual SC_HANDLE OpenServiceA(SC_HANDLE manager, const char* serviceName, DWORD access) = 0;
     virtual SC_HANDLE CreateServiceA(SC_HANDLE manager, const char* serviceName,

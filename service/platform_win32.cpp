@@ -2,6 +2,18 @@
 
 namespace {
 
+// A function of ADVAPI32 looked up at run time; null where it is missing,
+// with ERROR_CALL_NOT_IMPLEMENTED set.
+template <typename Function> Function Advapi32Function(const char* name)
+{
+    HMODULE advapi32 = ::GetModuleHandleA("advapi32.dll");
+    auto function = reinterpret_cast<Function>(
+        reinterpret_cast<void*>(advapi32 ? ::GetProcAddress(advapi32, name) : nullptr));
+    if (!function)
+        ::SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return function;
+}
+
 class Win32PlatformApi final : public PlatformApi {
 public:
     BOOL GetVersionExA(OSVERSIONINFOA* info) override { return ::GetVersionExA(info); }
@@ -25,6 +37,43 @@ public:
     UINT GetACP() override { return ::GetACP(); }
 
     BOOL IsValidCodePage(UINT codePage) override { return ::IsValidCodePage(codePage); }
+
+    UINT GetDriveTypeA(const char* root) override { return ::GetDriveTypeA(root); }
+
+    BOOL GetVolumeInformationA(const char* root, char* name, DWORD nameSize, DWORD* serialNumber,
+                               DWORD* maxComponentLength, DWORD* flags, char* fileSystem,
+                               DWORD fileSystemSize) override
+    {
+        return ::GetVolumeInformationA(root, name, nameSize, serialNumber, maxComponentLength,
+                                       flags, fileSystem, fileSystemSize);
+    }
+
+    BOOL GetFileSecurityA(const char* path, SECURITY_INFORMATION requested,
+                          PSECURITY_DESCRIPTOR descriptor, DWORD length, DWORD* needed) override
+    {
+        typedef BOOL(WINAPI * GetFileSecurityAFn)(LPCSTR, SECURITY_INFORMATION,
+                                                  PSECURITY_DESCRIPTOR, DWORD, LPDWORD);
+        auto query = Advapi32Function<GetFileSecurityAFn>("GetFileSecurityA");
+        return query && query(path, requested, descriptor, length, needed);
+    }
+
+    BOOL OpenProcessToken(DWORD access, HANDLE* token) override
+    {
+        typedef BOOL(WINAPI * OpenProcessTokenFn)(HANDLE, DWORD, PHANDLE);
+        auto open = Advapi32Function<OpenProcessTokenFn>("OpenProcessToken");
+        return open && open(::GetCurrentProcess(), access, token);
+    }
+
+    BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, void* information,
+                             DWORD length, DWORD* needed) override
+    {
+        typedef BOOL(WINAPI * GetTokenInformationFn)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID,
+                                                     DWORD, PDWORD);
+        auto query = Advapi32Function<GetTokenInformationFn>("GetTokenInformation");
+        return query && query(token, kind, information, length, needed);
+    }
+
+    BOOL CloseHandle(HANDLE handle) override { return ::CloseHandle(handle); }
 
     SC_HANDLE OpenSCManagerA(const char* machine, const char* database, DWORD access) override
     {
@@ -58,13 +107,9 @@ public:
             SC_HANDLE, const wchar_t*, const wchar_t*, DWORD, DWORD, DWORD, DWORD,
             const wchar_t*, const wchar_t*, DWORD*, const wchar_t*, const wchar_t*,
             const wchar_t*);
-        HMODULE advapi32 = ::GetModuleHandleA("advapi32.dll");
-        auto create = reinterpret_cast<CreateServiceWFn>(reinterpret_cast<void*>(
-            advapi32 ? ::GetProcAddress(advapi32, "CreateServiceW") : nullptr));
-        if (!create) {
-            ::SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+        auto create = Advapi32Function<CreateServiceWFn>("CreateServiceW");
+        if (!create)
             return nullptr;
-        }
         return create(manager, serviceName, displayName, access, serviceType, startType,
                       errorControl, imagePath, loadOrderGroup, tagId, dependencies, startName,
                       password);

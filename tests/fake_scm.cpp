@@ -1,5 +1,6 @@
 #include "fake_scm.h"
 
+#include <sddl.h>
 #include <string.h>
 
 int FakePlatformApi::OpenHandles() const
@@ -7,7 +8,7 @@ int FakePlatformApi::OpenHandles() const
     int count = 0;
     for (const auto& entry : m_handles)
         count += entry.second.open ? 1 : 0;
-    return count;
+    return count + m_openTokens;
 }
 
 bool FakePlatformApi::AnyServiceManagerCall() const
@@ -101,6 +102,104 @@ int FakePlatformApi::MultiByteToWideChar(UINT codePage, DWORD flags, const char*
     if (failingCodePage && codePage == failingCodePage)
         return Fail(ERROR_NO_UNICODE_TRANSLATION, 0);
     return ::MultiByteToWideChar(codePage, flags, text, length, wide, capacity);
+}
+
+void FakePlatformApi::FolderQuery(const char* operation, const char* path)
+{
+    folderQueries.push_back(std::string(operation) + " " + path);
+    m_callsAtFolderQuery = calls.size();
+}
+
+BOOL FakePlatformApi::Answer(const void* data, DWORD size, void* buffer, DWORD length,
+                             DWORD* needed)
+{
+    *needed = size;
+    if (length < size)
+        return Fail(ERROR_INSUFFICIENT_BUFFER, FALSE);
+    memcpy(buffer, data, size);
+    return TRUE;
+}
+
+UINT FakePlatformApi::GetDriveTypeA(const char* root)
+{
+    FolderQuery("GetDriveTypeA", root);
+    return driveType;
+}
+
+BOOL FakePlatformApi::GetVolumeInformationA(const char* root, char*, DWORD, DWORD*, DWORD*,
+                                            DWORD* flags, char*, DWORD)
+{
+    FolderQuery("GetVolumeInformationA", root);
+    if (Injected("GetVolumeInformationA"))
+        return FALSE;
+    *flags = volumeFlags;
+    return TRUE;
+}
+
+BOOL FakePlatformApi::GetFileSecurityA(const char* path, SECURITY_INFORMATION requested,
+                                       PSECURITY_DESCRIPTOR descriptor, DWORD length,
+                                       DWORD* needed)
+{
+    FolderQuery("GetFileSecurityA", path);
+    if (Injected("GetFileSecurityA"))
+        return FALSE;
+    if (requested != (OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION))
+        return Fail(ERROR_INVALID_PARAMETER, FALSE);
+    auto it = security.find(path);
+    const std::string& sddl = it != security.end() ? it->second : defaultSecurity;
+    if (sddl.empty())
+        return Fail(ERROR_FILE_NOT_FOUND, FALSE);
+    PSECURITY_DESCRIPTOR made = nullptr;
+    ULONG size = 0;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
+                                                              &made, &size))
+        return Fail(ERROR_INVALID_SECURITY_DESCR, FALSE);
+    BOOL answered = Answer(made, size, descriptor, length, needed);
+    LocalFree(made);
+    return answered;
+}
+
+BOOL FakePlatformApi::OpenProcessToken(DWORD access, HANDLE* token)
+{
+    FolderQuery("OpenProcessToken", "");
+    if (Injected("OpenProcessToken"))
+        return FALSE;
+    if (access != TOKEN_QUERY)
+        return Fail(ERROR_ACCESS_DENIED, FALSE);
+    ++m_openTokens;
+    *token = reinterpret_cast<HANDLE>(0x7000);
+    return TRUE;
+}
+
+BOOL FakePlatformApi::GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind,
+                                          void* information, DWORD length, DWORD* needed)
+{
+    FolderQuery("GetTokenInformation", "");
+    if (token != reinterpret_cast<HANDLE>(0x7000) || m_openTokens == 0 || kind != TokenUser)
+        return Fail(ERROR_INVALID_PARAMETER, FALSE);
+    PSID sid = nullptr;
+    if (!ConvertStringSidToSidA(installerSid.c_str(), &sid))
+        return Fail(ERROR_INVALID_SID, FALSE);
+    // A TOKEN_USER with its SID right behind it, the SID pointing into the
+    // caller's buffer.
+    std::vector<BYTE> user(sizeof(TOKEN_USER) + GetLengthSid(sid));
+    memcpy(user.data() + sizeof(TOKEN_USER), sid, GetLengthSid(sid));
+    LocalFree(sid);
+    TOKEN_USER header = {};
+    header.User.Sid = static_cast<BYTE*>(information) + sizeof(TOKEN_USER);
+    memcpy(user.data(), &header, sizeof header);
+    return Answer(user.data(), static_cast<DWORD>(user.size()), information, length, needed);
+}
+
+BOOL FakePlatformApi::CloseHandle(HANDLE handle)
+{
+    FolderQuery("CloseHandle", "");
+    if (handle != reinterpret_cast<HANDLE>(0x7000) || m_openTokens == 0) {
+        ++m_doubleCloses;
+        return Fail(ERROR_INVALID_HANDLE, FALSE);
+    }
+    --m_openTokens;
+    return TRUE;
 }
 
 SC_HANDLE FakePlatformApi::OpenSCManagerA(const char* machine, const char* database,
@@ -236,7 +335,8 @@ BOOL FakePlatformApi::CloseServiceHandle(SC_HANDLE handle)
 
 DWORD FakePlatformApi::GetLastError()
 {
-    calls.push_back("GetLastError");
+    if (calls.size() != m_callsAtFolderQuery)
+        calls.push_back("GetLastError");
     return m_lastError;
 }
 

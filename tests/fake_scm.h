@@ -25,6 +25,15 @@ public:
     bool serviceRegistered = false;
     bool serviceRunning = false;
     bool driverLoads = true;           // else StartServiceA fails with ERROR_FILE_NOT_FOUND
+    // What the folder check reads: the drive type and volume flags of every
+    // root; each path's owner and DACL as SDDL (`defaultSecurity` where a path
+    // is not in `security`, none where it maps to "": no such file); the
+    // account the installer runs as.
+    UINT driveType = DRIVE_FIXED;
+    DWORD volumeFlags = FILE_PERSISTENT_ACLS;
+    std::string defaultSecurity = "O:BAD:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+    std::map<std::string, std::string> security;
+    std::string installerSid = "S-1-5-21-1-2-3-1001";
 
     // What CreateServiceA or CreateServiceW was given; the wide one's texts
     // are kept as UTF-16 in the wide members, the narrow ones left empty.
@@ -40,11 +49,14 @@ public:
     void FailNext(const std::string& operation, DWORD code) { m_failures[operation] = code; }
 
     // Every call in order, by operation name (the locale queries GetACP and
-    // IsValidCodePage change nothing and are left out) (CloseServiceHandle also says
+    // IsValidCodePage, and the folder check's queries, change nothing and are
+    // left out; so is GetLastError right after one of those: they go to
+    // `folderQueries`, as "operation path") (CloseServiceHandle also says
     // which handle: "(manager)", "(service)", "(null)"); notices shown through a
     // RecordingNoticeSink bound to this fake are logged here too.
     std::vector<std::string> calls;
     std::vector<DWORD> directoryCapacities;  // capacity of each GetCurrentDirectoryA
+    std::vector<std::string> folderQueries;
 
     int OpenHandles() const;
     int DoubleCloses() const { return m_doubleCloses; }
@@ -57,6 +69,16 @@ public:
                             wchar_t* wide, int capacity) override;
     UINT GetACP() override { return ansiCodePage; }
     BOOL IsValidCodePage(UINT codePage) override { return codePage == 936 ? gbkInstalled : TRUE; }
+    UINT GetDriveTypeA(const char* root) override;
+    BOOL GetVolumeInformationA(const char* root, char* name, DWORD nameSize, DWORD* serialNumber,
+                               DWORD* maxComponentLength, DWORD* flags, char* fileSystem,
+                               DWORD fileSystemSize) override;
+    BOOL GetFileSecurityA(const char* path, SECURITY_INFORMATION requested,
+                          PSECURITY_DESCRIPTOR descriptor, DWORD length, DWORD* needed) override;
+    BOOL OpenProcessToken(DWORD access, HANDLE* token) override;
+    BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, void* information,
+                             DWORD length, DWORD* needed) override;
+    BOOL CloseHandle(HANDLE handle) override;
     SC_HANDLE OpenSCManagerA(const char* machine, const char* database, DWORD access) override;
     SC_HANDLE OpenServiceA(SC_HANDLE manager, const char* serviceName, DWORD access) override;
     SC_HANDLE CreateServiceA(SC_HANDLE manager, const char* serviceName, const char* displayName,
@@ -84,6 +106,10 @@ private:
     };
 
     bool Injected(const char* operation);
+    void FolderQuery(const char* operation, const char* path);
+    // Copies `size` bytes to a caller's buffer of `length`, as the platform's
+    // sized queries do.
+    BOOL Answer(const void* data, DWORD size, void* buffer, DWORD length, DWORD* needed);
     SC_HANDLE Create(const char* operation, SC_HANDLE manager, Creation creation);
     SC_HANDLE NewHandle(Kind kind);
     bool IsOpen(SC_HANDLE handle, Kind kind) const;
@@ -98,6 +124,8 @@ private:
     DWORD m_lastError = 0;
     uintptr_t m_nextHandle = 0x1000;
     int m_doubleCloses = 0;
+    int m_openTokens = 0;
+    size_t m_callsAtFolderQuery = size_t(-1);
 };
 
 // Records notices, and logs them into the fake's call sequence so tests can

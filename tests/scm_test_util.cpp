@@ -127,6 +127,44 @@ DWORD RunProgram(const std::string& commandLine)
     return code;
 }
 
+bool SetUnixMode(const std::string& path, const char* mode)
+{
+    typedef char*(CDECL * UnixFileNameFn)(const wchar_t*);
+    auto unixNameOf = reinterpret_cast<UnixFileNameFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    auto unixName = [&](const std::string& windowsPath) {
+        std::wstring wide(windowsPath.begin(), windowsPath.end());  // the test folders are ASCII
+        char* name = unixNameOf ? unixNameOf(wide.c_str()) : nullptr;
+        std::string copy = name ? name : "";
+        HeapFree(GetProcessHeap(), 0, name);
+        return copy;
+    };
+    // Wine starts a Unix program named by its Windows path, but cannot wait
+    // for it: the program removes a marker file when it is done.
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    std::string marker = std::string(temp) + "kestramo-chmod-pending";
+    HANDLE file = CreateFileA(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(file);
+    std::string target = unixName(path), done = unixName(marker);
+    std::string command = "sh -c \"chmod " + std::string(mode) + " '" + target + "' && rm '" +
+                          done + "'\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (target.empty() || done.empty() ||
+        !CreateProcessA("Z:\\bin\\sh", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        DeleteFileA(marker.c_str());
+        return false;
+    }
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return WaitUntil([&] { return GetFileAttributesA(marker.c_str()) == INVALID_FILE_ATTRIBUTES; });
+}
+
 std::string TestDriverPath()
 {
     return ProgramFolder() + "driver\\KESTRAMO.SYS";

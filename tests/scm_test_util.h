@@ -93,6 +93,11 @@ std::string ProgramFolder();
 // (0xFFFFFFFF if it could not be started or did not end).
 DWORD RunProgram(const std::string& commandLine);
 
+// Sets the Unix permissions (chmod `mode`) of a file or folder of the
+// prefix: Wine derives its owner and DACL from them (0777: Everyone may
+// write; 0755: only read and execute).
+bool SetUnixMode(const std::string& path, const char* mode);
+
 // The test driver that the build puts beside the test programs.
 std::string TestDriverPath();
 

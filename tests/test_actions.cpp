@@ -210,6 +210,78 @@ TEST_F(InstallDriverServiceTest, FaithfulNonAsciiDirectoryInstallsAsBefore)
                                  "CloseServiceHandle(manager)"}));
 }
 
+// Windows loads the driver from the folder at every start: nothing is
+// registered from a place an ordinary user could change.
+TEST(InstallDriverServiceFolderCheck, UnsafeFolderRegistersNothing)
+{
+    const char kWritable[] = "O:BAD:(A;;FA;;;BA)(A;;0x1301bf;;;AU)";
+    struct Case {
+        const char* what;
+        std::string path;  // whose security is kWritable, if any
+        UINT driveType;
+        DWORD volumeFlags;
+        const char* failing;  // a query that fails with ERROR_ACCESS_DENIED, or null
+        DWORD code;
+    };
+    const Case cases[] = {
+        {"the folder", "C:\\Tools\\Setup", DRIVE_FIXED, FILE_PERSISTENT_ACLS, nullptr, 1275},
+        {"the driver file", "C:\\Tools\\Setup\\KESTRAMO.SYS", DRIVE_FIXED, FILE_PERSISTENT_ACLS,
+         nullptr, 1275},
+        {"a folder above", "C:\\Tools", DRIVE_FIXED, FILE_PERSISTENT_ACLS, nullptr, 1275},
+        {"a network drive", "", DRIVE_REMOTE, FILE_PERSISTENT_ACLS, nullptr, 1275},
+        {"a FAT stick", "", DRIVE_FIXED, FILE_CASE_PRESERVED_NAMES, nullptr, 1275},
+        {"an unreadable folder", "", DRIVE_FIXED, FILE_PERSISTENT_ACLS, "GetFileSecurityA", 5},
+        {"an unreadable volume", "", DRIVE_FIXED, FILE_PERSISTENT_ACLS, "GetVolumeInformationA",
+         5},
+        {"no token", "", DRIVE_FIXED, FILE_PERSISTENT_ACLS, "OpenProcessToken", 5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakePlatformApi fake;
+        ScopedPlatformApi scope{&fake};
+        RecordingNoticeSink sink{&fake};
+        fake.currentDirectory = "C:\\Tools\\Setup";
+        if (!c.path.empty())
+            fake.security[c.path] = kWritable;
+        fake.driveType = c.driveType;
+        fake.volumeFlags = c.volumeFlags;
+        if (c.failing)
+            fake.FailNext(c.failing, ERROR_ACCESS_DENIED);
+
+        EXPECT_EQ(InstallDriverService(true, sink), c.code);
+
+        char expected[kNoticeBufferSize];
+        FormatErrorNotice(expected, kTexts.formatCreateFailed, c.code);
+        ASSERT_EQ(sink.shown.size(), 1u);
+        EXPECT_EQ(sink.shown[0].text, expected);
+        EXPECT_EQ(sink.shown[0].caption, kTexts.captionInstallFailure);
+        EXPECT_EQ(sink.shown[0].type, 0x10u);
+        EXPECT_FALSE(fake.AnyServiceManagerCall());
+        EXPECT_EQ(fake.OpenHandles(), 0);
+    }
+}
+
+TEST_F(InstallDriverServiceTest, ChecksTheFileItsFolderAndEachFolderUpToTheRoot)
+{
+    fake.currentDirectory = "D:\\Program Files\\Kestramo";
+    fake.security["D:\\Program Files\\Kestramo\\KESTRAMO.SYS"] = "";  // not there yet
+    EXPECT_EQ(InstallDriverService(true, sink), 0u);
+
+    std::vector<std::string> read;  // each sized query is asked twice
+    for (const std::string& query : fake.folderQueries)
+        if (query.find(":\\") != std::string::npos && (read.empty() || read.back() != query))
+            read.push_back(query);
+    EXPECT_EQ(read, (Calls{"GetDriveTypeA D:\\", "GetVolumeInformationA D:\\",
+                           "GetFileSecurityA D:\\Program Files\\Kestramo\\KESTRAMO.SYS",
+                           "GetFileSecurityA D:\\Program Files\\Kestramo",
+                           "GetFileSecurityA D:\\Program Files", "GetFileSecurityA D:\\"}));
+    EXPECT_EQ(fake.calls, (Calls{"GetCurrentDirectoryA", "GetCurrentDirectoryW",
+                                 "MultiByteToWideChar", "OpenSCManagerA", "CreateServiceA",
+                                 "StartServiceA", kSuccess, "CloseServiceHandle(service)",
+                                 "CloseServiceHandle(manager)"}));
+    ExpectHandlesBalanced();
+}
+
 TEST_F(InstallDriverServiceTest, NotNtDoesNothing)
 {
     EXPECT_EQ(InstallDriverService(false, sink), DWORD(ERROR_CANCELLED));

@@ -225,6 +225,64 @@ TEST_F(InstallerInWideFolder, NamedWithChineseAndPinyinInstalls)
     EXPECT_TRUE(RemoveKestramoService());
 }
 
+// Windows loads the driver from the folder at every start, so Install
+// registers nothing from a place anyone but administrators could change.
+// Wine derives a file's DACL from its Unix permissions (0777: Everyone may
+// write; 0755: read and execute) and N: is declared a network drive
+// (scripts/wine-prefix).
+struct InstallerFolderCheck : InstallerEndToEnd {
+    void ExpectRefused()
+    {
+        Opened opened;
+        auto boxes = RunAndPress(IDOK, 1, &opened);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, L"不能安装 KESTRAMO 驱动程序 [CreateService (0x4fb)]");
+        EXPECT_EQ(boxes[0].caption, L"致命错误");
+        EXPECT_EQ(exitCode, DWORD(ERROR_DRIVER_BLOCKED));
+        EXPECT_FALSE(KestramoServiceExists());
+    }
+};
+
+TEST_F(InstallerFolderCheck, FolderEveryoneMayWriteRegistersNothing)
+{
+    ASSERT_TRUE(SetUnixMode(folder, "0777"));
+    ExpectRefused();
+}
+
+TEST_F(InstallerFolderCheck, FolderBelowOneEveryoneMayWriteRegistersNothing)
+{
+    startIn = folder + "\\inner";
+    ASSERT_TRUE(CreateDirectoryA(startIn.c_str(), nullptr));
+    ASSERT_TRUE(CopyTestDriverTo(startIn));
+    ASSERT_TRUE(SetUnixMode(folder, "0777"));
+    ExpectRefused();
+}
+
+TEST_F(InstallerFolderCheck, DriverFileEveryoneMayWriteRegistersNothing)
+{
+    ASSERT_TRUE(SetUnixMode(folder + "\\KESTRAMO.SYS", "0666"));
+    ExpectRefused();
+}
+
+TEST_F(InstallerFolderCheck, NetworkDriveRegistersNothing)
+{
+    ASSERT_TRUE(CopyTestDriverTo("N:")) << "N: is not mapped, error " << GetLastError();
+    startIn = "N:\\";
+    ExpectRefused();
+    DeleteFileA("N:\\KESTRAMO.SYS");
+}
+
+TEST_F(InstallerFolderCheck, FolderOnlyItsOwnerMayChangeInstalls)
+{
+    ASSERT_TRUE(SetUnixMode(folder, "0755"));
+    Opened opened;
+    auto boxes = RunAndPress(IDOK, 1, &opened);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, L"KESTRAMO 驱动程序安装完成.");
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_TRUE(WaitForKestramoState(SERVICE_RUNNING)) << "state " << KestramoServiceState();
+}
+
 // Every text reads as written whatever the system's ANSI code page, and the
 // service manager keeps the display name as written. Run in code page 936
 // with the rest, and again in 1252 and 932 (see CMakeLists.txt).
