@@ -3,7 +3,8 @@
 namespace {
 
 // A function of ADVAPI32 looked up at run time; null where it is missing,
-// with ERROR_CALL_NOT_IMPLEMENTED set.
+// with ERROR_CALL_NOT_IMPLEMENTED set. Named by the header's own declaration
+// (decltype), the pointer keeps the function's calling convention.
 template <typename Function> Function Advapi32Function(const char* name)
 {
     HMODULE advapi32 = ::GetModuleHandleA("advapi32.dll");
@@ -51,25 +52,20 @@ public:
     BOOL GetFileSecurityA(const char* path, SECURITY_INFORMATION requested,
                           PSECURITY_DESCRIPTOR descriptor, DWORD length, DWORD* needed) override
     {
-        typedef BOOL(WINAPI * GetFileSecurityAFn)(LPCSTR, SECURITY_INFORMATION,
-                                                  PSECURITY_DESCRIPTOR, DWORD, LPDWORD);
-        auto query = Advapi32Function<GetFileSecurityAFn>("GetFileSecurityA");
+        auto query = Advapi32Function<decltype(&::GetFileSecurityA)>("GetFileSecurityA");
         return query && query(path, requested, descriptor, length, needed);
     }
 
     BOOL OpenProcessToken(DWORD access, HANDLE* token) override
     {
-        typedef BOOL(WINAPI * OpenProcessTokenFn)(HANDLE, DWORD, PHANDLE);
-        auto open = Advapi32Function<OpenProcessTokenFn>("OpenProcessToken");
+        auto open = Advapi32Function<decltype(&::OpenProcessToken)>("OpenProcessToken");
         return open && open(::GetCurrentProcess(), access, token);
     }
 
     BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, void* information,
                              DWORD length, DWORD* needed) override
     {
-        typedef BOOL(WINAPI * GetTokenInformationFn)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID,
-                                                     DWORD, PDWORD);
-        auto query = Advapi32Function<GetTokenInformationFn>("GetTokenInformation");
+        auto query = Advapi32Function<decltype(&::GetTokenInformation)>("GetTokenInformation");
         return query && query(token, kind, information, length, needed);
     }
 
@@ -103,11 +99,7 @@ public:
                              const wchar_t* dependencies, const wchar_t* startName,
                              const wchar_t* password) override
     {
-        typedef SC_HANDLE(WINAPI * CreateServiceWFn)(
-            SC_HANDLE, const wchar_t*, const wchar_t*, DWORD, DWORD, DWORD, DWORD,
-            const wchar_t*, const wchar_t*, DWORD*, const wchar_t*, const wchar_t*,
-            const wchar_t*);
-        auto create = Advapi32Function<CreateServiceWFn>("CreateServiceW");
+        auto create = Advapi32Function<decltype(&::CreateServiceW)>("CreateServiceW");
         if (!create)
             return nullptr;
         return create(manager, serviceName, displayName, access, serviceType, startType,
