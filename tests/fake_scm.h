@@ -48,12 +48,12 @@ public:
     // The next call of `operation` (e.g. "DeleteService") fails with `code`.
     void FailNext(const std::string& operation, DWORD code) { m_failures[operation] = code; }
 
-    // Every call in order, by operation name (the locale queries GetACP and
-    // IsValidCodePage, and the folder check's queries, change nothing and are
-    // left out; so is GetLastError right after one of those: they go to
-    // `folderQueries`, as "operation path") (CloseServiceHandle also says
-    // which handle: "(manager)", "(service)", "(null)"); notices shown through a
-    // RecordingNoticeSink bound to this fake are logged here too.
+    // Every call in order, by operation name (CloseServiceHandle also says
+    // which handle: "(manager)", "(service)", "(null)"); notices shown through
+    // a RecordingNoticeSink bound to this fake are logged here too. Left out,
+    // since they change nothing: the locale queries GetACP and
+    // IsValidCodePage, and the folder check's queries with any GetLastError
+    // right after one; those go to `folderQueries` as "operation path".
     std::vector<std::string> calls;
     std::vector<DWORD> directoryCapacities;  // capacity of each GetCurrentDirectoryA
     std::vector<std::string> folderQueries;
