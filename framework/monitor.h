@@ -6,9 +6,10 @@
 
 #include <windows.h>
 
+// Of the header's own declarations' types, calling convention included.
 struct MonitorFunctions {
-    HMONITOR(WINAPI* monitorFromWindow)(HWND, DWORD);
-    BOOL(WINAPI* getMonitorInfo)(HMONITOR, MONITORINFO*);
+    decltype(&::MonitorFromWindow) monitorFromWindow;
+    decltype(&::GetMonitorInfoA) getMonitorInfo;
 };
 
 // USER32's, or null where this system has none.

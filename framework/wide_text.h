@@ -15,15 +15,16 @@ void AfxUseWideTexts(UINT codePage);
 UINT AfxWideTextsCodePage();
 
 // USER32's wide functions the framework uses; a null member where this
-// system has none, all of them null on the ANSI route.
+// system has none, all of them null on the ANSI route. Each member has the
+// type of the header's own declaration, calling convention included.
 struct WideUser32 {
-    INT_PTR(WINAPI* dialogBoxParam)(HINSTANCE, LPCWSTR, HWND, DLGPROC, LPARAM);
-    BOOL(WINAPI* setWindowText)(HWND, LPCWSTR);
-    int(WINAPI* getWindowText)(HWND, LPWSTR, int);
-    int(WINAPI* getWindowTextLength)(HWND);
-    int(WINAPI* messageBox)(HWND, LPCWSTR, LPCWSTR, UINT);
-    BOOL(WINAPI* appendMenu)(HMENU, UINT, UINT_PTR, LPCWSTR);
-    int(WINAPI* loadString)(HINSTANCE, UINT, LPWSTR, int);
+    decltype(&::DialogBoxParamW) dialogBoxParam;
+    decltype(&::SetWindowTextW) setWindowText;
+    decltype(&::GetWindowTextW) getWindowText;
+    decltype(&::GetWindowTextLengthW) getWindowTextLength;
+    decltype(&::MessageBoxW) messageBox;
+    decltype(&::AppendMenuW) appendMenu;
+    decltype(&::LoadStringW) loadString;
 };
 const WideUser32& AfxWideUser32();
 
