@@ -287,12 +287,14 @@ DWORD CheckDriverFolder(PlatformApi& api, const char* imagePath)
         return ERROR_DRIVER_BLOCKED;
     char root[4] = {imagePath[0], ':', '\\', '\0'};
 
-    if (api.GetDriveTypeA(root) != DRIVE_FIXED)
-        return ERROR_DRIVER_BLOCKED;
+    // Only a local fixed disk is asked for its flags: a network volume may be
+    // slow to answer, or not answer at all.
+    UINT driveType = api.GetDriveTypeA(root);
     DWORD volumeFlags = 0;
-    if (!api.GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, &volumeFlags, nullptr, 0))
+    if (driveType == DRIVE_FIXED &&
+        !api.GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, &volumeFlags, nullptr, 0))
         return QueryError(api);
-    if (!IsTrustworthyVolume(DRIVE_FIXED, volumeFlags))
+    if (!IsTrustworthyVolume(driveType, volumeFlags))
         return ERROR_DRIVER_BLOCKED;
 
     HeapBuffer user;

@@ -92,7 +92,7 @@ DWORD FakePlatformApi::GetCurrentDirectoryW(DWORD capacity, wchar_t* buffer)
 }
 
 int FakePlatformApi::MultiByteToWideChar(UINT codePage, DWORD flags, const char* text,
-                                               int length, wchar_t* wide, int capacity)
+                                         int length, wchar_t* wide, int capacity)
 {
     calls.push_back("MultiByteToWideChar");
     if (Injected("MultiByteToWideChar"))
@@ -103,6 +103,13 @@ int FakePlatformApi::MultiByteToWideChar(UINT codePage, DWORD flags, const char*
         return Fail(ERROR_NO_UNICODE_TRANSLATION, 0);
     return ::MultiByteToWideChar(codePage, flags, text, length, wide, capacity);
 }
+
+namespace {
+
+// The one token the fake hands out.
+const HANDLE kToken = reinterpret_cast<HANDLE>(0x7000);
+
+}  // namespace
 
 void FakePlatformApi::FolderQuery(const char* operation, const char* path)
 {
@@ -167,7 +174,7 @@ BOOL FakePlatformApi::OpenProcessToken(DWORD access, HANDLE* token)
     if (access != TOKEN_QUERY)
         return Fail(ERROR_ACCESS_DENIED, FALSE);
     ++m_openTokens;
-    *token = reinterpret_cast<HANDLE>(0x7000);
+    *token = kToken;
     return TRUE;
 }
 
@@ -175,7 +182,7 @@ BOOL FakePlatformApi::GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS 
                                           void* information, DWORD length, DWORD* needed)
 {
     FolderQuery("GetTokenInformation", "");
-    if (token != reinterpret_cast<HANDLE>(0x7000) || m_openTokens == 0 || kind != TokenUser)
+    if (token != kToken || m_openTokens == 0 || kind != TokenUser)
         return Fail(ERROR_INVALID_PARAMETER, FALSE);
     PSID sid = nullptr;
     if (!ConvertStringSidToSidA(installerSid.c_str(), &sid))
@@ -194,7 +201,7 @@ BOOL FakePlatformApi::GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS 
 BOOL FakePlatformApi::CloseHandle(HANDLE handle)
 {
     FolderQuery("CloseHandle", "");
-    if (handle != reinterpret_cast<HANDLE>(0x7000) || m_openTokens == 0) {
+    if (handle != kToken || m_openTokens == 0) {
         ++m_doubleCloses;
         return Fail(ERROR_INVALID_HANDLE, FALSE);
     }
@@ -203,7 +210,7 @@ BOOL FakePlatformApi::CloseHandle(HANDLE handle)
 }
 
 SC_HANDLE FakePlatformApi::OpenSCManagerA(const char* machine, const char* database,
-                                                DWORD access)
+                                          DWORD access)
 {
     calls.push_back("OpenSCManagerA");
     if (Injected("OpenSCManagerA"))
@@ -216,7 +223,7 @@ SC_HANDLE FakePlatformApi::OpenSCManagerA(const char* machine, const char* datab
 }
 
 SC_HANDLE FakePlatformApi::OpenServiceA(SC_HANDLE manager, const char* serviceName,
-                                              DWORD access)
+                                        DWORD access)
 {
     (void)access;
     calls.push_back("OpenServiceA");
@@ -230,7 +237,7 @@ SC_HANDLE FakePlatformApi::OpenServiceA(SC_HANDLE manager, const char* serviceNa
 }
 
 SC_HANDLE FakePlatformApi::Create(const char* operation, SC_HANDLE manager,
-                                        Creation creation)
+                                  Creation creation)
 {
     calls.push_back(operation);
     if (Injected(operation))
@@ -287,7 +294,7 @@ BOOL FakePlatformApi::StartServiceA(SC_HANDLE service, DWORD argCount, const cha
 }
 
 BOOL FakePlatformApi::ControlService(SC_HANDLE service, DWORD control,
-                                           SERVICE_STATUS* status)
+                                     SERVICE_STATUS* status)
 {
     calls.push_back("ControlService");
     if (Injected("ControlService"))
