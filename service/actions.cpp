@@ -1,7 +1,7 @@
 #include "actions.h"
 
 #include "driver_service.h"
-#include "folder_safety.h"
+#include "folder_check.h"
 #include "image_path.h"
 #include "platform_api.h"
 #include "text_route.h"
@@ -114,13 +114,23 @@ DWORD RemoveDriverService(bool isNT, NoticeSink& sink)
         sink.ShowNotice(Failure(message, kTexts.captionRemoveFailure));
     }
 
+    // A deletion only marks the service: its registration goes once the
+    // driver has stopped. One that did not stop (no unload routine, devices
+    // still open) stays in the kernel until the next restart, and the removal
+    // waits for it. A deletion refused as already marked is an earlier
+    // Remove's, waiting the same way.
     DWORD outcome = ERROR_SUCCESS;
     if (!api.DeleteService(service)) {
         outcome = api.GetLastError();
         FormatErrorNotice(message, kTexts.formatDeleteFailed, outcome);
         sink.ShowNotice(Failure(message, kTexts.captionRemoveFailure));
+        if (outcome == ERROR_SERVICE_MARKED_FOR_DELETE)
+            outcome = ERROR_SUCCESS_REBOOT_REQUIRED;
     } else {
         sink.ShowNotice(Success(kTexts.noticeRemoved));
+        SERVICE_STATUS after;
+        if (!api.QueryServiceStatus(service, &after) || after.dwCurrentState != SERVICE_STOPPED)
+            outcome = ERROR_SUCCESS_REBOOT_REQUIRED;
     }
 
     api.CloseServiceHandle(service);

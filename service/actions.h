@@ -32,7 +32,11 @@ DWORD InstallDriverService(bool isNT, NoticeSink& sink);
 
 // Stops the service and deletes its registration; shows no notice when no
 // service is registered, else one or two. A stop failure alone still ends in
-// success once the registration is deleted. When the service cannot be
-// opened, returns the code OpenServiceA left (ERROR_SERVICE_DOES_NOT_EXIST,
-// or ERROR_INVALID_HANDLE without a manager). Does nothing unless isNT.
+// success once the registration is deleted, or in
+// ERROR_SUCCESS_REBOOT_REQUIRED while the driver still runs, since the
+// registration then goes only at the next restart; so does a deletion
+// refused because an earlier one is waiting for that. When the service
+// cannot be opened, returns the code OpenServiceA left
+// (ERROR_SERVICE_DOES_NOT_EXIST, or ERROR_INVALID_HANDLE without a manager).
+// Does nothing unless isNT.
 DWORD RemoveDriverService(bool isNT, NoticeSink& sink);

@@ -1,7 +1,6 @@
 #include "folder_safety.h"
 
-#include "driver_service.h"
-
+#include <stddef.h>
 #include <string.h>
 
 namespace {
@@ -11,10 +10,15 @@ namespace {
 #define SUB(x) BYTE((x) & 0xff), BYTE(((x) >> 8) & 0xff), BYTE(((x) >> 16) & 0xff), BYTE((x) >> 24)
 const BYTE kLocalSystem[] = {1, 1, 0, 0, 0, 0, 0, 5, SUB(18u)};
 const BYTE kAdministrators[] = {1, 2, 0, 0, 0, 0, 0, 5, SUB(32u), SUB(544u)};
+const BYTE kPowerUsers[] = {1, 2, 0, 0, 0, 0, 0, 5, SUB(32u), SUB(547u)};
 const BYTE kTrustedInstaller[] = {1, 6, 0, 0, 0, 0, 0, 5, SUB(80u), SUB(956008885u),
                                   SUB(3418522649u), SUB(1831038044u), SUB(1853292631u),
                                   SUB(2271478464u)};
 const BYTE kEveryone[] = {1, 1, 0, 0, 0, 0, 0, 1, SUB(0u)};
+const BYTE kAnonymousLogon[] = {1, 1, 0, 0, 0, 0, 0, 5, SUB(7u)};
+const BYTE kCreatorOwner[] = {1, 1, 0, 0, 0, 0, 0, 3, SUB(0u)};
+const BYTE kCreatorGroup[] = {1, 1, 0, 0, 0, 0, 0, 3, SUB(1u)};
+const BYTE kOwnerRights[] = {1, 1, 0, 0, 0, 0, 0, 3, SUB(4u)};
 #undef SUB
 
 WORD Read16(const BYTE* at)
@@ -41,12 +45,6 @@ bool SameSid(const BYTE* sid, const BYTE* other)
     return sid[1] == other[1] && memcmp(sid, other, 8 + 4 * size_t(sid[1])) == 0;
 }
 
-bool IsTrusted(const BYTE* sid, const BYTE* installer)
-{
-    return SameSid(sid, kLocalSystem) || SameSid(sid, kAdministrators) ||
-           SameSid(sid, kTrustedInstaller) || (installer && SameSid(sid, installer));
-}
-
 DWORD MapGenericRights(DWORD mask)
 {
     if (mask & GENERIC_READ)
@@ -60,6 +58,43 @@ DWORD MapGenericRights(DWORD mask)
     return mask & ~DWORD(GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL);
 }
 
+// Which entries of a DACL are judged: those of the object itself, or those a
+// file created in the folder would inherit.
+enum class Judged { Object, NewFile };
+
+bool Applies(BYTE aceFlags, Judged judged)
+{
+    return judged == Judged::Object ? !(aceFlags & INHERIT_ONLY_ACE)
+                                    : (aceFlags & OBJECT_INHERIT_ACE) != 0;
+}
+
+bool IsTrusted(const BYTE* sid, const TrustedPrincipals& trusted)
+{
+    const BYTE* account = static_cast<const BYTE*>(trusted.account);
+    return SameSid(sid, kLocalSystem) || SameSid(sid, kAdministrators) ||
+           SameSid(sid, kTrustedInstaller) || (account && SameSid(sid, account)) ||
+           (trusted.powerUsers && SameSid(sid, kPowerUsers));
+}
+
+// Whether an allow entry for `sid` may grant its rights to anyone untrusted.
+// The owner is trusted: the object's was judged, and a new file's is its
+// creator, who needed the right to add files.
+bool GrantsUntrusted(const BYTE* sid, const TrustedPrincipals& trusted, Judged judged)
+{
+    if (IsTrusted(sid, trusted) || SameSid(sid, kCreatorOwner) || SameSid(sid, kOwnerRights))
+        return false;
+    if (SameSid(sid, kCreatorGroup))
+        return judged == Judged::NewFile;
+    return true;
+}
+
+// Whether a deny entry for `denied` certainly applies to whoever `sid` names.
+// Everyone has not held Anonymous Logon since XP.
+bool DenyCovers(const BYTE* denied, const BYTE* sid)
+{
+    return SameSid(denied, sid) || (SameSid(denied, kEveryone) && !SameSid(sid, kAnonymousLogon));
+}
+
 // One entry of a DACL, read within its bounds.
 struct Ace {
     BYTE type, flags;
@@ -67,7 +102,7 @@ struct Ace {
     const BYTE* sid;   // null for a type that carries none where an allow or deny does
 };
 
-enum class AceKind { Allow, Deny, Unjudgeable, Other };
+enum class AceKind { Allow, Deny, GrantsNothing, Unjudgeable };
 
 AceKind KindOf(BYTE type)
 {
@@ -78,14 +113,18 @@ AceKind KindOf(BYTE type)
     case ACCESS_DENIED_ACE_TYPE:
     case ACCESS_DENIED_CALLBACK_ACE_TYPE:
         return AceKind::Deny;
-    case ACCESS_ALLOWED_COMPOUND_ACE_TYPE:
-    case ACCESS_ALLOWED_OBJECT_ACE_TYPE:
-    case ACCESS_DENIED_OBJECT_ACE_TYPE:
-    case ACCESS_ALLOWED_CALLBACK_OBJECT_ACE_TYPE:
-    case ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE:
+    case SYSTEM_AUDIT_ACE_TYPE:
+    case SYSTEM_ALARM_ACE_TYPE:
+    case SYSTEM_AUDIT_OBJECT_ACE_TYPE:
+    case SYSTEM_ALARM_OBJECT_ACE_TYPE:
+    case SYSTEM_AUDIT_CALLBACK_ACE_TYPE:
+    case SYSTEM_ALARM_CALLBACK_ACE_TYPE:
+    case SYSTEM_AUDIT_CALLBACK_OBJECT_ACE_TYPE:
+    case SYSTEM_ALARM_CALLBACK_OBJECT_ACE_TYPE:
+    case SYSTEM_MANDATORY_LABEL_ACE_TYPE:
+        return AceKind::GrantsNothing;
+    default:  // compound and object entries, and any type not known here
         return AceKind::Unjudgeable;
-    default:  // audit, alarm, label and attribute entries grant nothing
-        return AceKind::Other;
     }
 }
 
@@ -126,128 +165,42 @@ private:
     size_t m_offset;
 };
 
-// The rights that deny entries before `end` take from `sid` for certain:
-// those naming the SID itself, or Everyone.
-DWORD DeniedBefore(const BYTE* acl, size_t size, WORD count, size_t end, const BYTE* sid)
+// The rights that the deny entries before `end` take from `sid` for certain.
+DWORD DeniedBefore(const BYTE* acl, size_t size, WORD count, size_t end, const BYTE* sid,
+                   Judged judged)
 {
     DWORD denied = 0;
     AceWalk walk(acl, size, count);
     Ace ace;
     while (walk.Offset() < end && walk.Next(ace)) {
-        if (ace.type == ACCESS_DENIED_ACE_TYPE && !(ace.flags & INHERIT_ONLY_ACE) &&
-            (SameSid(ace.sid, sid) || SameSid(ace.sid, kEveryone)))
+        if (ace.type == ACCESS_DENIED_ACE_TYPE && Applies(ace.flags, judged) &&
+            DenyCovers(ace.sid, sid))
             denied |= ace.mask;
     }
     return denied;
 }
 
-// The platform's code for a query that failed; never success.
-DWORD QueryError(PlatformApi& api)
-{
-    DWORD error = api.GetLastError();
-    return error != ERROR_SUCCESS ? error : ERROR_DRIVER_BLOCKED;
-}
-
-// Memory from the process heap, freed with the object.
-class HeapBuffer {
-public:
-    HeapBuffer() = default;
-    ~HeapBuffer() { Release(); }
-    HeapBuffer(const HeapBuffer&) = delete;
-    HeapBuffer& operator=(const HeapBuffer&) = delete;
-
-    bool Resize(DWORD size)
-    {
-        Release();
-        m_data = HeapAlloc(GetProcessHeap(), 0, size);
-        m_size = m_data ? size : 0;
-        return m_data != nullptr;
-    }
-    void* data() const { return m_data; }
-    DWORD size() const { return m_size; }
-
-private:
-    void Release()
-    {
-        if (m_data)
-            HeapFree(GetProcessHeap(), 0, m_data);
-        m_data = nullptr;
-        m_size = 0;
-    }
-
-    void* m_data = nullptr;
-    DWORD m_size = 0;
-};
-
-// Runs `query(buffer, size, &needed)` until its answer fits the buffer.
-template <typename Query> DWORD ReadSized(PlatformApi& api, HeapBuffer& buffer, Query query)
-{
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        DWORD needed = 0;
-        if (query(buffer.data(), buffer.size(), &needed))
-            return ERROR_SUCCESS;
-        DWORD error = QueryError(api);
-        if (error != ERROR_INSUFFICIENT_BUFFER || needed <= buffer.size())
-            return error;
-        if (!buffer.Resize(needed))
-            return ERROR_NOT_ENOUGH_MEMORY;
-    }
-    return ERROR_INSUFFICIENT_BUFFER;
-}
-
-// Reads the owner and DACL of `path` and judges them; ERROR_FILE_NOT_FOUND
-// as it comes when there is no such file.
-DWORD CheckObject(PlatformApi& api, const char* path, DWORD rights, const void* installer)
-{
-    HeapBuffer descriptor;
-    DWORD error = ReadSized(api, descriptor, [&](void* data, DWORD size, DWORD* needed) {
-        return api.GetFileSecurityA(path, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                                    data, size, needed);
-    });
-    if (error != ERROR_SUCCESS)
-        return error;
-    return OnlyTrustedCanDo(descriptor.data(), descriptor.size(), rights, installer)
-               ? ERROR_SUCCESS
-               : ERROR_DRIVER_BLOCKED;
-}
-
-// The user SID of the installer's own token, in `user` as a TOKEN_USER.
-DWORD ReadInstallerAccount(PlatformApi& api, HeapBuffer& user)
-{
-    HANDLE token = nullptr;
-    if (!api.OpenProcessToken(TOKEN_QUERY, &token))
-        return QueryError(api);
-    DWORD error = ReadSized(api, user, [&](void* data, DWORD size, DWORD* needed) {
-        return api.GetTokenInformation(token, TokenUser, data, size, needed);
-    });
-    api.CloseHandle(token);
-    return error;
-}
-
-}  // namespace
-
-bool IsTrustworthyVolume(UINT driveType, DWORD volumeFlags)
-{
-    return driveType == DRIVE_FIXED && (volumeFlags & FILE_PERSISTENT_ACLS) != 0;
-}
-
-bool OnlyTrustedCanDo(const void* descriptor, DWORD size, DWORD rights, const void* installerSid)
+bool Judge(const void* descriptor, DWORD size, DWORD rights, const TrustedPrincipals& trusted,
+           Judged judged)
 {
     const BYTE* sd = static_cast<const BYTE*>(descriptor);
-    const BYTE* installer = static_cast<const BYTE*>(installerSid);
     if (!sd || size < sizeof(SECURITY_DESCRIPTOR_RELATIVE) || sd[0] != SECURITY_DESCRIPTOR_REVISION)
         return false;
-    if (installer && !SidLength(installer, SECURITY_MAX_SID_SIZE))
-        installer = nullptr;
+    TrustedPrincipals checked = trusted;
+    if (checked.account && !SidLength(static_cast<const BYTE*>(checked.account),
+                                      SECURITY_MAX_SID_SIZE))
+        checked.account = nullptr;
     WORD control = Read16(sd + 2);
     DWORD ownerAt = Read32(sd + 4);
     DWORD daclAt = Read32(sd + 16);
     if (!(control & SE_SELF_RELATIVE))
         return false;
 
-    // The owner can always change the DACL.
-    if (ownerAt == 0 || ownerAt >= size || !SidLength(sd + ownerAt, size - ownerAt) ||
-        !IsTrusted(sd + ownerAt, installer))
+    // The owner can always change the DACL. A new file's owner is its
+    // creator, who must be able to add files to the folder.
+    if (judged == Judged::Object &&
+        (ownerAt == 0 || ownerAt >= size || !SidLength(sd + ownerAt, size - ownerAt) ||
+         !IsTrusted(sd + ownerAt, checked)))
         return false;
 
     // No DACL at all grants everyone everything.
@@ -265,69 +218,73 @@ bool OnlyTrustedCanDo(const void* descriptor, DWORD size, DWORD rights, const vo
         Ace ace;
         if (!walk.Next(ace))
             return false;
-        if (ace.flags & INHERIT_ONLY_ACE)
+        if (!Applies(ace.flags, judged))
             continue;
         AceKind kind = KindOf(ace.type);
         if (kind == AceKind::Unjudgeable)
             return false;
-        if (kind == AceKind::Allow && !IsTrusted(ace.sid, installer) &&
-            (ace.mask & rights & ~DeniedBefore(acl, aclSize, count, at, ace.sid)) != 0)
+        if (kind == AceKind::Allow && GrantsUntrusted(ace.sid, checked, judged) &&
+            (ace.mask & rights & ~DeniedBefore(acl, aclSize, count, at, ace.sid, judged)) != 0)
             return false;
     }
     return true;
 }
 
-DWORD CheckDriverFolder(PlatformApi& api, const char* imagePath)
+}  // namespace
+
+bool IsTrustworthyVolume(UINT driveType, DWORD volumeFlags)
 {
-    // The folder is the path without "\KESTRAMO.SYS"; a drive root keeps its
-    // backslash. Only a drive-letter path can be on a local disk: a UNC path
-    // is a network path.
-    size_t length = strlen(imagePath) - strlen(kDriverService.driverFileSuffix);
-    if (length < 3 || imagePath[1] != ':' || imagePath[2] != '\\')
-        return ERROR_DRIVER_BLOCKED;
-    char root[4] = {imagePath[0], ':', '\\', '\0'};
+    return driveType == DRIVE_FIXED && (volumeFlags & FILE_PERSISTENT_ACLS) != 0;
+}
 
-    // Only a local fixed disk is asked for its flags: a network volume may be
-    // slow to answer, or not answer at all.
-    UINT driveType = api.GetDriveTypeA(root);
-    DWORD volumeFlags = 0;
-    if (driveType == DRIVE_FIXED &&
-        !api.GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, &volumeFlags, nullptr, 0))
-        return QueryError(api);
-    if (!IsTrustworthyVolume(driveType, volumeFlags))
-        return ERROR_DRIVER_BLOCKED;
+bool IsPlainFileOrFolder(DWORD attributes)
+{
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
 
-    HeapBuffer user;
-    DWORD error = ReadInstallerAccount(api, user);
-    if (error != ERROR_SUCCESS)
-        return error;
-    const void* installer = static_cast<TOKEN_USER*>(user.data())->User.Sid;
+bool TrustsInstallingAccount(const InstallerToken& token)
+{
+    if (!token.elevationKnown || token.elevation == TokenElevationTypeDefault)
+        return true;
+    // Limited: this very process runs without administrators' rights.
+    return token.elevation == TokenElevationTypeFull && token.linkedHoldsAdministrators;
+}
 
-    // A missing driver file is no reason to refuse: the start reports it.
-    error = CheckObject(api, imagePath, kChangeRights, installer);
-    if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND)
-        return error;
+bool TrustsPowerUsers(DWORD majorVersion, const InstallerToken& token)
+{
+    return majorVersion < 6 && !token.elevationKnown;
+}
 
-    HeapBuffer folder;
-    if (!folder.Resize(static_cast<DWORD>(length) + 1))
-        return ERROR_NOT_ENOUGH_MEMORY;
-    char* path = static_cast<char*>(folder.data());
-    memcpy(path, imagePath, length);
-    path[length] = '\0';
-    if (length > 3 && path[length - 1] == '\\')
-        path[--length] = '\0';
-
-    // The folder itself, then each one above it up to the root.
-    DWORD rights = kChangeRights;
-    for (;;) {
-        error = CheckObject(api, path, rights, installer);
-        if (error != ERROR_SUCCESS || length == 3)
-            return error;
-        size_t slash = length - 1;
-        while (path[slash] != '\\')
-            --slash;
-        length = slash == 2 ? 3 : slash;  // the root keeps its backslash
-        path[length] = '\0';
-        rights = kReplaceRights;
+bool HoldsAdministrators(const void* tokenGroups, DWORD size)
+{
+    const BYTE* base = static_cast<const BYTE*>(tokenGroups);
+    if (!base || size < sizeof(TOKEN_GROUPS))
+        return false;
+    const TOKEN_GROUPS* groups = static_cast<const TOKEN_GROUPS*>(tokenGroups);
+    const size_t header = offsetof(TOKEN_GROUPS, Groups);
+    if (groups->GroupCount > (size - header) / sizeof(SID_AND_ATTRIBUTES))
+        return false;
+    for (DWORD i = 0; i < groups->GroupCount; ++i) {
+        const SID_AND_ATTRIBUTES& group = groups->Groups[i];
+        const BYTE* sid = static_cast<const BYTE*>(group.Sid);
+        // Each SID lies within the same buffer, behind the array.
+        if (sid < base || sid >= base + size || !SidLength(sid, size_t(base + size - sid)))
+            return false;
+        if (SameSid(sid, kAdministrators))
+            return (group.Attributes & SE_GROUP_ENABLED) &&
+                   !(group.Attributes & SE_GROUP_USE_FOR_DENY_ONLY);
     }
+    return false;
+}
+
+bool OnlyTrustedCanDo(const void* descriptor, DWORD size, DWORD rights,
+                      const TrustedPrincipals& trusted)
+{
+    return Judge(descriptor, size, rights, trusted, Judged::Object);
+}
+
+bool OnlyTrustedCanDoToNewFile(const void* folderDescriptor, DWORD size, DWORD rights,
+                               const TrustedPrincipals& trusted)
+{
+    return Judge(folderDescriptor, size, rights, trusted, Judged::NewFile);
 }

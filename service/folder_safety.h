@@ -1,16 +1,17 @@
-// Whether the folder a driver is registered from is safe: Windows loads the
+// Whether the place a driver is registered from is safe: Windows loads the
 // file at the registered path into the kernel at every start, so no one but
-// the trusted principals (SYSTEM, Administrators, TrustedInstaller and the
-// account the installer runs as) may be able to change or replace it.
+// the trusted principals may be able to change or replace it. These are pure
+// functions of what the platform reports; folder_check.h gathers it.
 #pragma once
 
-#include "platform_api.h"
+#include <windows.h>
 
-// What an untrusted principal must not be able to do to the driver's folder
-// or to the driver file: write, append or add files, delete, delete
-// children, change the DACL or the owner.
-const DWORD kChangeRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_DELETE_CHILD | DELETE |
-                            WRITE_DAC | WRITE_OWNER;
+// What an untrusted principal must not be able to do to the driver file or
+// its folder: write, append or add files, change attributes (enough to make
+// an empty folder a junction), delete, delete children, change the DACL or
+// the owner.
+const DWORD kChangeRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_ATTRIBUTES |
+                            FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER;
 // What it must not be able to do to a folder above it, each of which would
 // let it put a folder of its own in the driver folder's place: delete
 // children, delete or rename the folder, change the DACL or the owner.
@@ -19,19 +20,61 @@ const DWORD kReplaceRights = FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNE
 // A volume a driver may load from: a local fixed disk that keeps permissions.
 bool IsTrustworthyVolume(UINT driveType, DWORD volumeFlags);
 
-// True when, by this self-relative security descriptor of `size` bytes, only
-// the trusted principals (`installerSid` among them) own the object and can
-// be granted any of `rights` on it. Generic rights count as the file rights
-// they stand for; inherit-only entries do not apply to the object; a deny
-// entry counts where it certainly applies to the principal an allow entry
-// after it names (the same SID, or Everyone). Anything that cannot be judged
-// for certain (no DACL, no owner, an unknown entry type, a malformed
-// descriptor) is false.
-bool OnlyTrustedCanDo(const void* descriptor, DWORD size, DWORD rights, const void* installerSid);
+// A file or folder the path to the driver may pass through: not a reparse
+// point (a junction, a symbolic link, a mounted volume, a cloud or
+// deduplicated file), whose target its owner may change at any time.
+bool IsPlainFileOrFolder(DWORD attributes);
 
-// Checks, through `api`, the folder of `imagePath` (a path ending in
-// "\KESTRAMO.SYS"), the driver file when it exists, and every folder above,
-// up to the root of the volume. ERROR_SUCCESS when the driver can be
-// registered from there; ERROR_DRIVER_BLOCKED when it must not be; the
-// platform's code when a query fails.
-DWORD CheckDriverFolder(PlatformApi& api, const char* imagePath);
+// What the installer's own token says of the account it runs as.
+struct InstallerToken {
+    bool elevationKnown;  // TokenElevationType answered: Vista and later
+    TOKEN_ELEVATION_TYPE elevation;
+    // For TokenElevationTypeFull: the linked token was read and holds the
+    // Administrators group enabled, not for deny only.
+    bool linkedHoldsAdministrators;
+};
+
+// The installing account is trusted only where none of its processes runs
+// without administrators' rights: no linked token (UAC off, the built-in
+// Administrator, or before Vista), or a linked token that is itself an
+// administrator's. Under UAC the linked token is the unelevated one, which
+// every other program of the account runs with.
+bool TrustsInstallingAccount(const InstallerToken& token);
+
+// Power Users are administrators in all but name before Vista, where Windows
+// grants them Modify on its own programs and system files; from Vista on
+// they are ordinary users. A system whose version query says 5 but which
+// answers the elevation query is Vista or later in a compatibility mode.
+bool TrustsPowerUsers(DWORD majorVersion, const InstallerToken& token);
+
+// Whether a TOKEN_GROUPS of `size` bytes holds the Administrators group
+// enabled and not for deny only. Malformed: false.
+bool HoldsAdministrators(const void* tokenGroups, DWORD size);
+
+// Who may change the driver, besides SYSTEM, Administrators and
+// TrustedInstaller.
+struct TrustedPrincipals {
+    const void* account;  // the installing account's SID, or null
+    bool powerUsers;
+};
+
+// True when, by this self-relative security descriptor of `size` bytes, only
+// the trusted principals own the object and can be granted any of `rights`
+// on it. Generic rights count as the file rights they stand for; inherit-only
+// entries do not apply to the object; an entry for CREATOR OWNER or CREATOR
+// GROUP applies to no one, one for OWNER RIGHTS to the (trusted) owner; a
+// deny entry counts where it certainly applies to the principal an allow
+// entry after it names (the same SID, or Everyone for anyone but Anonymous
+// Logon). Anything that cannot be judged for certain (no DACL, no owner, an
+// entry type it does not know, a malformed descriptor) is false.
+bool OnlyTrustedCanDo(const void* descriptor, DWORD size, DWORD rights,
+                      const TrustedPrincipals& trusted);
+
+// The same for a file that is not there yet, by the entries it would
+// inherit from its folder of this descriptor: every object-inherit entry,
+// inherit-only or not. Its owner will be whoever creates it, who must already
+// be able to add files to the folder; so an entry for CREATOR OWNER or OWNER
+// RIGHTS grants no one further, while one for CREATOR GROUP stands for that
+// creator's primary group, which is not trusted.
+bool OnlyTrustedCanDoToNewFile(const void* folderDescriptor, DWORD size, DWORD rights,
+                               const TrustedPrincipals& trusted);

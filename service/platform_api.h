@@ -7,16 +7,21 @@
 class PlatformApi {
 public:
     virtual BOOL GetVersionExA(OSVERSIONINFOA* info) = 0;
+    virtual DWORD GetVersion() = 0;
     virtual DWORD GetCurrentDirectoryA(DWORD capacity, char* buffer) = 0;
     virtual DWORD GetCurrentDirectoryW(DWORD capacity, wchar_t* buffer) = 0;
     virtual int MultiByteToWideChar(UINT codePage, DWORD flags, const char* text, int length,
                                     wchar_t* wide, int capacity) = 0;
     virtual UINT GetACP() = 0;
     virtual BOOL IsValidCodePage(UINT codePage) = 0;
+    // In the ANSI code page.
+    virtual BOOL IsDBCSLeadByte(BYTE byte) = 0;
     virtual UINT GetDriveTypeA(const char* root) = 0;
     virtual BOOL GetVolumeInformationA(const char* root, char* name, DWORD nameSize,
                                        DWORD* serialNumber, DWORD* maxComponentLength,
                                        DWORD* flags, char* fileSystem, DWORD fileSystemSize) = 0;
+    // Of the last component itself: a link shows FILE_ATTRIBUTE_REPARSE_POINT.
+    virtual DWORD GetFileAttributesA(const char* path) = 0;
     // The security queries are looked up at run time, like CreateServiceW:
     // the program asks them only on NT. They fail with
     // ERROR_CALL_NOT_IMPLEMENTED where they are missing.
@@ -48,6 +53,8 @@ public:
     virtual BOOL StartServiceA(SC_HANDLE service, DWORD argCount, const char** args) = 0;
     virtual BOOL ControlService(SC_HANDLE service, DWORD control, SERVICE_STATUS* status) = 0;
     virtual BOOL DeleteService(SC_HANDLE service) = 0;
+    // Looked up at run time, like the security queries: asked only on NT.
+    virtual BOOL QueryServiceStatus(SC_HANDLE service, SERVICE_STATUS* status) = 0;
     virtual BOOL CloseServiceHandle(SC_HANDLE handle) = 0;
     virtual DWORD GetLastError() = 0;
 

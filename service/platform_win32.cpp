@@ -19,6 +19,8 @@ class Win32PlatformApi final : public PlatformApi {
 public:
     BOOL GetVersionExA(OSVERSIONINFOA* info) override { return ::GetVersionExA(info); }
 
+    DWORD GetVersion() override { return ::GetVersion(); }
+
     DWORD GetCurrentDirectoryA(DWORD capacity, char* buffer) override
     {
         return ::GetCurrentDirectoryA(capacity, buffer);
@@ -39,6 +41,8 @@ public:
 
     BOOL IsValidCodePage(UINT codePage) override { return ::IsValidCodePage(codePage); }
 
+    BOOL IsDBCSLeadByte(BYTE byte) override { return ::IsDBCSLeadByte(byte); }
+
     UINT GetDriveTypeA(const char* root) override { return ::GetDriveTypeA(root); }
 
     BOOL GetVolumeInformationA(const char* root, char* name, DWORD nameSize, DWORD* serialNumber,
@@ -48,6 +52,8 @@ public:
         return ::GetVolumeInformationA(root, name, nameSize, serialNumber, maxComponentLength,
                                        flags, fileSystem, fileSystemSize);
     }
+
+    DWORD GetFileAttributesA(const char* path) override { return ::GetFileAttributesA(path); }
 
     BOOL GetFileSecurityA(const char* path, SECURITY_INFORMATION requested,
                           PSECURITY_DESCRIPTOR descriptor, DWORD length, DWORD* needed) override
@@ -118,6 +124,12 @@ public:
     }
 
     BOOL DeleteService(SC_HANDLE service) override { return ::DeleteService(service); }
+
+    BOOL QueryServiceStatus(SC_HANDLE service, SERVICE_STATUS* status) override
+    {
+        auto query = Advapi32Function<decltype(&::QueryServiceStatus)>("QueryServiceStatus");
+        return query && query(service, status);
+    }
 
     BOOL CloseServiceHandle(SC_HANDLE handle) override { return ::CloseServiceHandle(handle); }
 

@@ -8,7 +8,7 @@ int FakePlatformApi::OpenHandles() const
     int count = 0;
     for (const auto& entry : m_handles)
         count += entry.second.open ? 1 : 0;
-    return count + m_openTokens;
+    return count + m_openTokens + m_openLinkedTokens;
 }
 
 bool FakePlatformApi::AnyServiceManagerCall() const
@@ -51,12 +51,20 @@ BOOL FakePlatformApi::GetVersionExA(OSVERSIONINFOA* info)
     calls.push_back("GetVersionExA");
     if (versionQueryFails || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA))
         return Fail(ERROR_INSUFFICIENT_BUFFER, FALSE);
-    info->dwMajorVersion = platformId == VER_PLATFORM_WIN32_NT ? 5 : 4;
+    info->dwMajorVersion = platformId == VER_PLATFORM_WIN32_NT ? majorVersion : 4;
     info->dwMinorVersion = platformId == VER_PLATFORM_WIN32_NT ? 1 : 10;
     info->dwBuildNumber = 2600;
     info->dwPlatformId = platformId;
     info->szCSDVersion[0] = '\0';
     return TRUE;
+}
+
+DWORD FakePlatformApi::GetVersion()
+{
+    FolderQuery("GetVersion", "");
+    if (platformId != VER_PLATFORM_WIN32_NT)
+        return 0xC0000A04;  // 95's 4.0.950, high bit set
+    return majorVersion | 1u << 8 | 2600u << 16;
 }
 
 DWORD FakePlatformApi::GetCurrentDirectoryA(DWORD capacity, char* buffer)
@@ -106,8 +114,30 @@ int FakePlatformApi::MultiByteToWideChar(UINT codePage, DWORD flags, const char*
 
 namespace {
 
-// The one token the fake hands out.
+// The process's token, and the one linked to it.
 const HANDLE kToken = reinterpret_cast<HANDLE>(0x7000);
+const HANDLE kLinkedToken = reinterpret_cast<HANDLE>(0x7010);
+
+// A TOKEN_GROUPS of these SIDs and attributes, each SID right behind the
+// array and pointing into `buffer`, where the caller will find the answer.
+std::vector<BYTE> TokenGroupsFor(const std::vector<std::pair<const char*, DWORD>>& groups,
+                                 void* buffer)
+{
+    const size_t array = offsetof(TOKEN_GROUPS, Groups);
+    std::vector<BYTE> out(array + groups.size() * sizeof(SID_AND_ATTRIBUTES));
+    DWORD count = static_cast<DWORD>(groups.size());
+    memcpy(out.data(), &count, sizeof count);
+    for (size_t i = 0; i < groups.size(); ++i) {
+        PSID sid = nullptr;
+        ConvertStringSidToSidA(groups[i].first, &sid);
+        SID_AND_ATTRIBUTES entry = {static_cast<BYTE*>(buffer) + out.size(), groups[i].second};
+        memcpy(out.data() + array + i * sizeof entry, &entry, sizeof entry);
+        const BYTE* bytes = static_cast<const BYTE*>(sid);
+        out.insert(out.end(), bytes, bytes + GetLengthSid(sid));
+        LocalFree(sid);
+    }
+    return out;
+}
 
 }  // namespace
 
@@ -166,6 +196,18 @@ BOOL FakePlatformApi::GetFileSecurityA(const char* path, SECURITY_INFORMATION re
     return answered;
 }
 
+DWORD FakePlatformApi::GetFileAttributesA(const char* path)
+{
+    FolderQuery("GetFileAttributesA", path);
+    if (Injected("GetFileAttributesA"))
+        return INVALID_FILE_ATTRIBUTES;
+    auto it = security.find(path);
+    if (it != security.end() && it->second.empty())
+        return Fail(ERROR_FILE_NOT_FOUND, INVALID_FILE_ATTRIBUTES);
+    return links.count(path) ? FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT
+                             : FILE_ATTRIBUTE_DIRECTORY;
+}
+
 BOOL FakePlatformApi::OpenProcessToken(DWORD access, HANDLE* token)
 {
     FolderQuery("OpenProcessToken", "");
@@ -182,7 +224,34 @@ BOOL FakePlatformApi::GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS 
                                           void* information, DWORD length, DWORD* needed)
 {
     FolderQuery("GetTokenInformation", "");
-    if (token != kToken || m_openTokens == 0 || kind != TokenUser)
+    if (token == kLinkedToken && m_openLinkedTokens > 0 && kind == TokenGroups) {
+        std::vector<BYTE> groups = TokenGroupsFor(
+            {{"S-1-1-0", SE_GROUP_MANDATORY | SE_GROUP_ENABLED_BY_DEFAULT | SE_GROUP_ENABLED},
+             {"S-1-5-32-544", linkedAdministrators},
+             {"S-1-5-32-545", SE_GROUP_MANDATORY | SE_GROUP_ENABLED_BY_DEFAULT | SE_GROUP_ENABLED}},
+            information);
+        return Answer(groups.data(), static_cast<DWORD>(groups.size()), information, length,
+                      needed);
+    }
+    if (token != kToken || m_openTokens == 0)
+        return Fail(ERROR_INVALID_HANDLE, FALSE);
+    if (kind == TokenElevationType) {
+        if (elevationType == 0)  // before Vista
+            return Fail(ERROR_INVALID_PARAMETER, FALSE);
+        return Answer(&elevationType, sizeof elevationType, information, length, needed);
+    }
+    if (kind == TokenLinkedToken) {
+        if (Injected("TokenLinkedToken"))
+            return FALSE;
+        if (elevationType == 0 || elevationType == TokenElevationTypeDefault)
+            return Fail(ERROR_NO_SUCH_LOGON_SESSION, FALSE);
+        TOKEN_LINKED_TOKEN linked = {kLinkedToken};
+        if (!Answer(&linked, sizeof linked, information, length, needed))
+            return FALSE;
+        ++m_openLinkedTokens;
+        return TRUE;
+    }
+    if (kind != TokenUser)
         return Fail(ERROR_INVALID_PARAMETER, FALSE);
     PSID sid = nullptr;
     if (!ConvertStringSidToSidA(installerSid.c_str(), &sid))
@@ -201,11 +270,13 @@ BOOL FakePlatformApi::GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS 
 BOOL FakePlatformApi::CloseHandle(HANDLE handle)
 {
     FolderQuery("CloseHandle", "");
-    if (handle != kToken || m_openTokens == 0) {
+    int* open = handle == kToken ? &m_openTokens : handle == kLinkedToken ? &m_openLinkedTokens
+                                                                          : nullptr;
+    if (!open || *open == 0) {
         ++m_doubleCloses;
         return Fail(ERROR_INVALID_HANDLE, FALSE);
     }
-    --m_openTokens;
+    --*open;
     return TRUE;
 }
 
@@ -320,6 +391,19 @@ BOOL FakePlatformApi::DeleteService(SC_HANDLE service)
     if (!serviceRegistered)
         return Fail(ERROR_SERVICE_MARKED_FOR_DELETE, FALSE);
     serviceRegistered = false;
+    return TRUE;
+}
+
+BOOL FakePlatformApi::QueryServiceStatus(SC_HANDLE service, SERVICE_STATUS* status)
+{
+    calls.push_back("QueryServiceStatus");
+    if (Injected("QueryServiceStatus"))
+        return FALSE;
+    if (!IsOpen(service, Kind::Service) || !status)
+        return Fail(ERROR_INVALID_HANDLE, FALSE);
+    *status = SERVICE_STATUS{};
+    status->dwServiceType = SERVICE_KERNEL_DRIVER;
+    status->dwCurrentState = serviceRunning ? runningState : SERVICE_STOPPED;
     return TRUE;
 }
 

@@ -6,6 +6,7 @@
 #include "platform_api.h"
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@ class FakePlatformApi : public PlatformApi {
 public:
     // Platform state, set by the test.
     DWORD platformId = VER_PLATFORM_WIN32_NT;
+    DWORD majorVersion = 5;  // on NT: GetVersionExA and GetVersion (XP unless set)
     bool versionQueryFails = false;
     std::string currentDirectory = "C:\\Setup";
     // What GetCurrentDirectoryW reads; empty: the ANSI directory, faithfully
@@ -25,15 +27,23 @@ public:
     bool serviceRegistered = false;
     bool serviceRunning = false;
     bool driverLoads = true;           // else StartServiceA fails with ERROR_FILE_NOT_FOUND
+    // What QueryServiceStatus reports while the driver has not stopped.
+    DWORD runningState = SERVICE_RUNNING;
     // What the folder check reads: the drive type and volume flags of every
     // root; each path's owner and DACL as SDDL (`defaultSecurity` where a path
     // is not in `security`, none where it maps to "": no such file); the
-    // account the installer runs as.
+    // paths that are links (reparse points); the account the installer runs
+    // as, and its token's elevation type (0: the query is not supported, as
+    // before Vista) with, for TokenElevationTypeFull, the attributes of
+    // Administrators in the linked token.
     UINT driveType = DRIVE_FIXED;
     DWORD volumeFlags = FILE_PERSISTENT_ACLS;
     std::string defaultSecurity = "O:BAD:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
     std::map<std::string, std::string> security;
+    std::set<std::string> links;
     std::string installerSid = "S-1-5-21-1-2-3-1001";
+    TOKEN_ELEVATION_TYPE elevationType = TOKEN_ELEVATION_TYPE(0);
+    DWORD linkedAdministrators = SE_GROUP_USE_FOR_DENY_ONLY;
 
     // What CreateServiceA or CreateServiceW was given; the wide one's texts
     // are kept as UTF-16 in the wide members, the narrow ones left empty.
@@ -45,15 +55,17 @@ public:
     };
     std::vector<Creation> creations;
 
-    // The next call of `operation` (e.g. "DeleteService") fails with `code`.
+    // The next call of `operation` (e.g. "DeleteService"; "TokenLinkedToken"
+    // for that query of GetTokenInformation) fails with `code`.
     void FailNext(const std::string& operation, DWORD code) { m_failures[operation] = code; }
 
     // Every call in order, by operation name (CloseServiceHandle also says
     // which handle: "(manager)", "(service)", "(null)"); notices shown through
     // a RecordingNoticeSink bound to this fake are logged here too. Left out,
-    // since they change nothing: the locale queries GetACP and
-    // IsValidCodePage, and the folder check's queries with any GetLastError
-    // right after one; those go to `folderQueries` as "operation path".
+    // since they change nothing: the locale queries GetACP, IsValidCodePage
+    // and IsDBCSLeadByte, and the folder check's queries with any
+    // GetLastError right after one; those go to `folderQueries` as
+    // "operation path".
     std::vector<std::string> calls;
     std::vector<DWORD> directoryCapacities;  // capacity of each GetCurrentDirectoryA
     std::vector<std::string> folderQueries;
@@ -63,16 +75,19 @@ public:
     bool AnyServiceManagerCall() const;
 
     BOOL GetVersionExA(OSVERSIONINFOA* info) override;
+    DWORD GetVersion() override;
     DWORD GetCurrentDirectoryA(DWORD capacity, char* buffer) override;
     DWORD GetCurrentDirectoryW(DWORD capacity, wchar_t* buffer) override;
     int MultiByteToWideChar(UINT codePage, DWORD flags, const char* text, int length,
                             wchar_t* wide, int capacity) override;
     UINT GetACP() override { return ansiCodePage; }
     BOOL IsValidCodePage(UINT codePage) override { return codePage == 936 ? gbkInstalled : TRUE; }
+    BOOL IsDBCSLeadByte(BYTE byte) override { return ::IsDBCSLeadByteEx(ansiCodePage, byte); }
     UINT GetDriveTypeA(const char* root) override;
     BOOL GetVolumeInformationA(const char* root, char* name, DWORD nameSize, DWORD* serialNumber,
                                DWORD* maxComponentLength, DWORD* flags, char* fileSystem,
                                DWORD fileSystemSize) override;
+    DWORD GetFileAttributesA(const char* path) override;
     BOOL GetFileSecurityA(const char* path, SECURITY_INFORMATION requested,
                           PSECURITY_DESCRIPTOR descriptor, DWORD length, DWORD* needed) override;
     BOOL OpenProcessToken(DWORD access, HANDLE* token) override;
@@ -95,6 +110,7 @@ public:
     BOOL StartServiceA(SC_HANDLE service, DWORD argCount, const char** args) override;
     BOOL ControlService(SC_HANDLE service, DWORD control, SERVICE_STATUS* status) override;
     BOOL DeleteService(SC_HANDLE service) override;
+    BOOL QueryServiceStatus(SC_HANDLE service, SERVICE_STATUS* status) override;
     BOOL CloseServiceHandle(SC_HANDLE handle) override;
     DWORD GetLastError() override;
 
@@ -125,6 +141,7 @@ private:
     uintptr_t m_nextHandle = 0x1000;
     int m_doubleCloses = 0;
     int m_openTokens = 0;
+    int m_openLinkedTokens = 0;
     size_t m_callsAtFolderQuery = size_t(-1);
 };
 

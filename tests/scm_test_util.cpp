@@ -127,42 +127,71 @@ DWORD RunProgram(const std::string& commandLine)
     return code;
 }
 
-bool SetUnixMode(const std::string& path, const char* mode)
+namespace {
+
+// The Unix name of a path of the prefix; "" where Wine cannot say.
+std::string UnixName(const std::string& windowsPath)
 {
     typedef char*(CDECL * UnixFileNameFn)(const wchar_t*);
     auto unixNameOf = reinterpret_cast<UnixFileNameFn>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    auto unixName = [&](const std::string& windowsPath) {
-        std::wstring wide(windowsPath.begin(), windowsPath.end());  // the test folders are ASCII
-        char* name = unixNameOf ? unixNameOf(wide.c_str()) : nullptr;
-        std::string copy = name ? name : "";
-        HeapFree(GetProcessHeap(), 0, name);
-        return copy;
-    };
+    std::wstring wide(windowsPath.begin(), windowsPath.end());  // the test folders are ASCII
+    char* name = unixNameOf ? unixNameOf(wide.c_str()) : nullptr;
+    std::string copy = name ? name : "";
+    HeapFree(GetProcessHeap(), 0, name);
+    return copy;
+}
+
+// Runs a Unix shell command on these paths ("$1", "$2", ...) of the prefix
+// and waits until it is done.
+bool RunUnixCommand(const std::string& command, std::vector<std::string> paths)
+{
     // Wine starts a Unix program named by its Windows path, but cannot wait
-    // for it: the program removes a marker file when it is done.
+    // for it: the command removes a marker file when it is done.
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
-    std::string marker = std::string(temp) + "kestramo-chmod-pending";
+    std::string marker = std::string(temp) + "kestramo-unix-pending";
     HANDLE file = CreateFileA(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     CloseHandle(file);
-    std::string target = unixName(path), done = unixName(marker);
-    std::string command = "sh -c \"chmod " + std::string(mode) + " '" + target + "' && rm '" +
-                          done + "'\"";
+    paths.push_back(marker);
+    std::string line = "sh -c \"" + command + " && rm \\\"$" + std::to_string(paths.size()) +
+                       "\\\"\" sh";
+    bool named = true;
+    for (const std::string& path : paths) {
+        std::string unixPath = UnixName(path);
+        named = named && !unixPath.empty();
+        line += " \"" + unixPath + "\"";
+    }
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (target.empty() || done.empty() ||
-        !CreateProcessA("Z:\\bin\\sh", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
+    if (!named || !CreateProcessA("Z:\\bin\\sh", &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                  nullptr, &startup, &process)) {
         DeleteFileA(marker.c_str());
         return false;
     }
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
     return WaitUntil([&] { return GetFileAttributesA(marker.c_str()) == INVALID_FILE_ATTRIBUTES; });
+}
+
+}  // namespace
+
+bool SetUnixMode(const std::string& path, const char* mode)
+{
+    return RunUnixCommand(std::string("chmod ") + mode + " \\\"$1\\\"", {path});
+}
+
+bool MakeUnixLink(const std::string& target, const std::string& link)
+{
+    return RunUnixCommand("ln -s \\\"$1\\\" \\\"$2\\\"", {target, link});
+}
+
+bool RemoveUnixLink(const std::string& link)
+{
+    return RunUnixCommand("rm -f \\\"$1\\\"", {link});
 }
 
 std::string TestDriverPath()

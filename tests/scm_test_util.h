@@ -98,6 +98,11 @@ DWORD RunProgram(const std::string& commandLine);
 // write; 0755: only read and execute).
 bool SetUnixMode(const std::string& path, const char* mode);
 
+// Makes `link` a Unix symbolic link to `target`, and removes one; both are
+// paths of the prefix. Wine shows a link to a folder as a reparse point.
+bool MakeUnixLink(const std::string& target, const std::string& link);
+bool RemoveUnixLink(const std::string& link);
+
 // The test driver that the build puts beside the test programs.
 std::string TestDriverPath();
 

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <set>
+
 namespace {
 
 using Calls = std::vector<std::string>;
@@ -214,27 +217,34 @@ TEST_F(InstallDriverServiceTest, FaithfulNonAsciiDirectoryInstallsAsBefore)
 // registered from a place an ordinary user could change.
 TEST(InstallDriverServiceFolderCheck, UnsafeFolderRegistersNothing)
 {
-    const char kWritable[] = "O:BAD:(A;;FA;;;BA)(A;;0x1301bf;;;AU)";
+    const std::string kWritable = "O:BAD:(A;;FA;;;BA)(A;;0x1301bf;;;AU)";
+    const std::string kFile = "C:\\Tools\\Setup\\KESTRAMO.SYS";
     struct Case {
         const char* what;
-        std::string path;  // whose security is kWritable, if any
+        std::map<std::string, std::string> security;
+        std::set<std::string> links;
         UINT driveType;
         DWORD volumeFlags;
         const char* failing;  // a query that fails with ERROR_ACCESS_DENIED, or null
         DWORD code;
     };
+    const DWORD acls = FILE_PERSISTENT_ACLS;
     const Case cases[] = {
-        {"the folder", "C:\\Tools\\Setup", DRIVE_FIXED, FILE_PERSISTENT_ACLS, nullptr, 1275},
-        {"the driver file", "C:\\Tools\\Setup\\KESTRAMO.SYS", DRIVE_FIXED, FILE_PERSISTENT_ACLS,
-         nullptr, 1275},
-        {"a folder above", "C:\\Tools", DRIVE_FIXED, FILE_PERSISTENT_ACLS, nullptr, 1275},
-        {"a network drive", "", DRIVE_REMOTE, FILE_PERSISTENT_ACLS, nullptr, 1275},
-        {"a FAT stick", "", DRIVE_FIXED, FILE_CASE_PRESERVED_NAMES, nullptr, 1275},
-        {"an unreadable driver file", "", DRIVE_FIXED, FILE_PERSISTENT_ACLS, "GetFileSecurityA",
-         5},
-        {"an unreadable volume", "", DRIVE_FIXED, FILE_PERSISTENT_ACLS, "GetVolumeInformationA",
-         5},
-        {"no token", "", DRIVE_FIXED, FILE_PERSISTENT_ACLS, "OpenProcessToken", 5},
+        {"the folder", {{"C:\\Tools\\Setup", kWritable}}, {}, DRIVE_FIXED, acls, nullptr, 1275},
+        {"the driver file", {{kFile, kWritable}}, {}, DRIVE_FIXED, acls, nullptr, 1275},
+        {"a folder above", {{"C:\\Tools", kWritable}}, {}, DRIVE_FIXED, acls, nullptr, 1275},
+        {"a file not there yet that Users could write",
+         {{kFile, ""}, {"C:\\Tools\\Setup", "O:BAD:(A;OICI;FA;;;BA)(A;OIIO;FA;;;BU)"}}, {},
+         DRIVE_FIXED, acls, nullptr, 1275},
+        {"the folder a link", {}, {"C:\\Tools\\Setup"}, DRIVE_FIXED, acls, nullptr, 1275},
+        {"the driver file a link", {}, {kFile}, DRIVE_FIXED, acls, nullptr, 1275},
+        {"a folder above a link", {}, {"C:\\Tools"}, DRIVE_FIXED, acls, nullptr, 1275},
+        {"a network drive", {}, {}, DRIVE_REMOTE, acls, nullptr, 1275},
+        {"a FAT stick", {}, {}, DRIVE_FIXED, FILE_CASE_PRESERVED_NAMES, nullptr, 1275},
+        {"an unreadable driver file", {}, {}, DRIVE_FIXED, acls, "GetFileSecurityA", 5},
+        {"unreadable attributes", {}, {}, DRIVE_FIXED, acls, "GetFileAttributesA", 5},
+        {"an unreadable volume", {}, {}, DRIVE_FIXED, acls, "GetVolumeInformationA", 5},
+        {"no token", {}, {}, DRIVE_FIXED, acls, "OpenProcessToken", 5},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -242,8 +252,8 @@ TEST(InstallDriverServiceFolderCheck, UnsafeFolderRegistersNothing)
         ScopedPlatformApi scope{&fake};
         RecordingNoticeSink sink{&fake};
         fake.currentDirectory = "C:\\Tools\\Setup";
-        if (!c.path.empty())
-            fake.security[c.path] = kWritable;
+        fake.security = c.security;
+        fake.links = c.links;
         fake.driveType = c.driveType;
         fake.volumeFlags = c.volumeFlags;
         if (c.failing)
@@ -262,10 +272,70 @@ TEST(InstallDriverServiceFolderCheck, UnsafeFolderRegistersNothing)
     }
 }
 
-TEST_F(InstallDriverServiceTest, ChecksTheFileItsFolderAndEachFolderUpToTheRoot)
+// Who is trusted besides SYSTEM, Administrators and TrustedInstaller: the
+// installing account only where none of its programs runs unelevated, so a
+// Downloads folder is refused under UAC; Power Users only before Vista.
+TEST(InstallDriverServiceFolderCheck, TrustedAccountAndPowerUsers)
 {
-    fake.currentDirectory = "D:\\Program Files\\Kestramo";
-    fake.security["D:\\Program Files\\Kestramo\\KESTRAMO.SYS"] = "";  // not there yet
+    const std::string me = FakePlatformApi().installerSid;
+    const std::string downloads =
+        "O:" + me + "D:(A;OICIID;FA;;;SY)(A;OICIID;FA;;;BA)(A;OICIID;FA;;;" + me + ")";
+    const std::string powerUsers = "O:BAD:(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;PU)";
+    const DWORD enabled = SE_GROUP_MANDATORY | SE_GROUP_ENABLED_BY_DEFAULT | SE_GROUP_ENABLED;
+    const auto unsupported = TOKEN_ELEVATION_TYPE(0);
+    struct Case {
+        const char* what;
+        const std::string& folder;
+        DWORD majorVersion;
+        TOKEN_ELEVATION_TYPE elevation;
+        DWORD linkedAdministrators;
+        bool linkedFails;
+        DWORD code;
+    };
+    const Case cases[] = {
+        {"UAC: a linked token with Administrators deny-only", downloads, 10,
+         TokenElevationTypeFull, SE_GROUP_USE_FOR_DENY_ONLY, false, 1275},
+        {"no linked token", downloads, 10, TokenElevationTypeDefault, 0, false, 0},
+        {"the elevation query unsupported", downloads, 5, unsupported, 0, false, 0},
+        {"a linked token with Administrators enabled", downloads, 10, TokenElevationTypeFull,
+         enabled, false, 0},
+        {"the linked token unreadable", downloads, 10, TokenElevationTypeFull, enabled, true,
+         1275},
+        {"this process the unelevated one", downloads, 10, TokenElevationTypeLimited, enabled,
+         false, 1275},
+        {"Power Users before Vista", powerUsers, 5, unsupported, 0, false, 0},
+        {"Power Users from Vista on", powerUsers, 6, TokenElevationTypeDefault, 0, false, 1275},
+        {"Power Users where 5 is a compatibility mode's", powerUsers, 5,
+         TokenElevationTypeDefault, 0, false, 1275},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakePlatformApi fake;
+        ScopedPlatformApi scope{&fake};
+        RecordingNoticeSink sink{&fake};
+        fake.currentDirectory = "C:\\Users\\me\\Downloads";
+        fake.security["C:\\Users\\me"] = fake.security[fake.currentDirectory] = c.folder;
+        fake.majorVersion = c.majorVersion;
+        fake.elevationType = c.elevation;
+        fake.linkedAdministrators = c.linkedAdministrators;
+        if (c.linkedFails)
+            fake.FailNext("TokenLinkedToken", ERROR_ACCESS_DENIED);
+
+        EXPECT_EQ(InstallDriverService(true, sink), c.code);
+        EXPECT_EQ(fake.creations.size(), c.code == 0 ? 1u : 0u);
+        EXPECT_EQ(fake.OpenHandles(), 0);
+        EXPECT_EQ(fake.DoubleCloses(), 0);
+    }
+}
+
+// From the root down, each folder's attributes then its descriptor; then the
+// driver file's attributes. A backslash that is the second byte of a GBK
+// character ends no folder name.
+TEST_F(InstallDriverServiceTest, ChecksEachFolderFromTheRootThenTheFile)
+{
+    fake.currentDirectory = "D:\\Program Files\\Kestramo-\x81\x5c";  // "乗"
+    const std::string file = fake.currentDirectory + "\\KESTRAMO.SYS";
+    fake.security[file] = "";  // not there yet
     EXPECT_EQ(InstallDriverService(true, sink), 0u);
 
     std::vector<std::string> read;  // each sized query is asked twice
@@ -273,9 +343,12 @@ TEST_F(InstallDriverServiceTest, ChecksTheFileItsFolderAndEachFolderUpToTheRoot)
         if (query.find(":\\") != std::string::npos && (read.empty() || read.back() != query))
             read.push_back(query);
     EXPECT_EQ(read, (Calls{"GetDriveTypeA D:\\", "GetVolumeInformationA D:\\",
-                           "GetFileSecurityA D:\\Program Files\\Kestramo\\KESTRAMO.SYS",
-                           "GetFileSecurityA D:\\Program Files\\Kestramo",
-                           "GetFileSecurityA D:\\Program Files", "GetFileSecurityA D:\\"}));
+                           "GetFileAttributesA D:\\", "GetFileSecurityA D:\\",
+                           "GetFileAttributesA D:\\Program Files",
+                           "GetFileSecurityA D:\\Program Files",
+                           "GetFileAttributesA " + fake.currentDirectory,
+                           "GetFileSecurityA " + fake.currentDirectory,
+                           "GetFileAttributesA " + file}));
     EXPECT_EQ(fake.calls, (Calls{"GetCurrentDirectoryA", "GetCurrentDirectoryW",
                                  "MultiByteToWideChar", "OpenSCManagerA", "CreateServiceA",
                                  "StartServiceA", kSuccess, "CloseServiceHandle(service)",
@@ -299,8 +372,8 @@ TEST_F(RemoveDriverServiceTest, StopsAndDeletesARunningDriver)
     ASSERT_EQ(sink.shown.size(), 1u);
     ExpectNotice(0, kTexts.noticeRemoved, kTexts.captionSuccess, 0x40);
     EXPECT_EQ(fake.calls, (Calls{"OpenSCManagerA", "OpenServiceA", "ControlService",
-                                 "DeleteService", kSuccess, "CloseServiceHandle(service)",
-                                 "CloseServiceHandle(manager)"}));
+                                 "DeleteService", kSuccess, "QueryServiceStatus",
+                                 "CloseServiceHandle(service)", "CloseServiceHandle(manager)"}));
     EXPECT_FALSE(fake.serviceRegistered);
     ExpectHandlesBalanced();
 }
@@ -318,7 +391,8 @@ TEST_F(RemoveDriverServiceTest, StoppedDriverShowsStopFailureThenRemoval)
     // The stop failure is shown before the deletion is attempted.
     EXPECT_EQ(fake.calls, (Calls{"OpenSCManagerA", "OpenServiceA", "ControlService",
                                  "GetLastError", kError, "DeleteService", kSuccess,
-                                 "CloseServiceHandle(service)", "CloseServiceHandle(manager)"}));
+                                 "QueryServiceStatus", "CloseServiceHandle(service)",
+                                 "CloseServiceHandle(manager)"}));
     EXPECT_FALSE(fake.serviceRegistered);
     ExpectHandlesBalanced();
 }
@@ -349,6 +423,52 @@ TEST_F(RemoveDriverServiceTest, StopAndDeletionBothFailing)
     ExpectNotice(0, Formatted(kTexts.formatStopFailed, 1062), kTexts.captionRemoveFailure, 0x10);
     ExpectNotice(1, Formatted(kTexts.formatDeleteFailed, 1072), kTexts.captionRemoveFailure, 0x10);
     ExpectHandlesBalanced();
+}
+
+// A driver that did not stop stays in the kernel, and its registration with
+// it, until the next restart: the notices as ever, the exit status 3010.
+TEST(RemoveDriverServiceRestart, DriverThatStaysUntilTheRestart)
+{
+    const std::string error = "Notice:" + std::string(kTexts.captionRemoveFailure);
+    const std::string success = "Notice:" + std::string(kTexts.captionSuccess);
+    struct Case {
+        const char* what;
+        DWORD runningState;
+        const char* failing;  // fails with `code`
+        DWORD code;
+        Calls calls;  // from ControlService on
+        DWORD exit;
+    };
+    const Case cases[] = {
+        {"cannot be stopped, still running", SERVICE_RUNNING, "ControlService", 0x41c,
+         {"ControlService", "GetLastError", error, "DeleteService", success, "QueryServiceStatus"},
+         3010},
+        {"cannot be stopped, stop pending", SERVICE_STOP_PENDING, "ControlService", 0x41c,
+         {"ControlService", "GetLastError", error, "DeleteService", success, "QueryServiceStatus"},
+         3010},
+        {"its state unknown", SERVICE_RUNNING, "QueryServiceStatus", 5,
+         {"ControlService", "DeleteService", success, "QueryServiceStatus"}, 3010},
+        {"already marked for deletion", SERVICE_RUNNING, "DeleteService", 0x430,
+         {"ControlService", "DeleteService", "GetLastError", error}, 3010},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakePlatformApi fake;
+        ScopedPlatformApi scope{&fake};
+        RecordingNoticeSink sink{&fake};
+        fake.serviceRegistered = fake.serviceRunning = true;
+        fake.runningState = c.runningState;
+        fake.FailNext(c.failing, c.code);
+
+        EXPECT_EQ(RemoveDriverService(true, sink), c.exit);
+
+        Calls expected = {"OpenSCManagerA", "OpenServiceA"};
+        expected.insert(expected.end(), c.calls.begin(), c.calls.end());
+        expected.insert(expected.end(), {"CloseServiceHandle(service)",
+                                         "CloseServiceHandle(manager)"});
+        EXPECT_EQ(fake.calls, expected);
+        EXPECT_EQ(fake.OpenHandles(), 0);
+    }
 }
 
 TEST_F(RemoveDriverServiceTest, NoServiceShowsNothing)

@@ -189,6 +189,37 @@ TEST_F(InstallerEndToEnd, RemoveThatFindsNothingExitsWithItsCode)
     EXPECT_EQ(code, DWORD(ERROR_SERVICE_DOES_NOT_EXIST));
 }
 
+// Remove exits 0 once the driver has stopped and its registration is gone,
+// and 3010 while the removal waits for a restart: here a deletion already
+// made waits for another process to let go of the service, as on Windows one
+// waits for a driver that cannot be stopped.
+TEST_F(InstallerEndToEnd, RemoveSaysWhenTheRemovalWaitsForARestart)
+{
+    Opened opened;
+    RunAndPress(IDOK, 1, &opened);
+    ASSERT_EQ(exitCode, 0u) << "Install";
+    auto boxes = RunAndPress(3, 1, &opened);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, L"KESTRAMO 驱动程序删除完成.");
+    EXPECT_EQ(exitCode, 0u) << "Remove of a running driver";
+    ASSERT_TRUE(WaitForKestramoGone());
+
+    RunAndPress(IDOK, 1, &opened);
+    ASSERT_EQ(exitCode, 0u) << "Install again";
+    {
+        ScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+        ScHandle held(OpenServiceA(manager.get(), "KESTRAMO", SERVICE_ALL_ACCESS));
+        ASSERT_TRUE(held && DeleteService(held.get())) << GetLastError();
+        boxes = RunAndPress(3, 1, &opened);
+        EXPECT_EQ(opened.status, kInstalled);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, L"不能删除已有的 KESTRAMO 驱动程序 [DeleteService (0x430)]");
+        EXPECT_EQ(boxes[0].caption, L"错误");
+        EXPECT_EQ(exitCode, DWORD(ERROR_SUCCESS_REBOOT_REQUIRED));
+    }
+    EXPECT_TRUE(WaitForKestramoGone());
+}
+
 // A folder name outside code page 936 reaches the ANSI APIs with '?' in it:
 // nothing may be registered from there. One that 936 holds installs. The
 // installer inherits the folder, set with SetCurrentDirectoryW: no ANSI path
@@ -270,6 +301,54 @@ TEST_F(InstallerFolderCheck, NetworkDriveRegistersNothing)
     startIn = "N:\\";
     ExpectRefused();
     DeleteFileA("N:\\KESTRAMO.SYS");
+}
+
+// A link anywhere on the way is refused, whatever lies behind it: its owner
+// may point it elsewhere at any time. Wine shows a Unix symbolic link to a
+// folder as a reparse point, as Windows shows a junction, a symbolic link or
+// a mounted volume; one to a file it shows as a plain file, so the driver
+// file here is a link to a folder.
+struct InstallerBehindALink : InstallerFolderCheck {
+    std::string real, link;
+
+    void SetUp() override
+    {
+        InstallerFolderCheck::SetUp();
+        real = folder + "\\real";
+        link = folder + "\\link";
+        ASSERT_TRUE(CreateDirectoryA(real.c_str(), nullptr));
+        ASSERT_TRUE(CopyTestDriverTo(real));
+        ASSERT_TRUE(MakeUnixLink(real, link));
+    }
+
+    void TearDown() override
+    {
+        RemoveUnixLink(link);
+        InstallerFolderCheck::TearDown();
+    }
+};
+
+TEST_F(InstallerBehindALink, FolderThatIsALinkRegistersNothing)
+{
+    startIn = link;
+    ExpectRefused();
+}
+
+TEST_F(InstallerBehindALink, FolderBelowALinkRegistersNothing)
+{
+    ASSERT_TRUE(CreateDirectoryA((real + "\\inner").c_str(), nullptr));
+    ASSERT_TRUE(CopyTestDriverTo(real + "\\inner"));
+    startIn = link + "\\inner";
+    ExpectRefused();
+}
+
+TEST_F(InstallerBehindALink, DriverFileThatIsALinkRegistersNothing)
+{
+    ASSERT_TRUE(RemoveUnixLink(link));
+    link = folder + "\\KESTRAMO.SYS";
+    ASSERT_TRUE(DeleteFileA(link.c_str()));
+    ASSERT_TRUE(MakeUnixLink(real, link));
+    ExpectRefused();
 }
 
 TEST_F(InstallerFolderCheck, FolderOnlyItsOwnerMayChangeInstalls)

@@ -1,0 +1,200 @@
+#include "folder_check.h"
+
+#include "driver_service.h"
+#include "folder_safety.h"
+
+#include <string.h>
+
+namespace {
+
+// The platform's code for a query that failed; never success.
+DWORD QueryError(PlatformApi& api)
+{
+    DWORD error = api.GetLastError();
+    return error != ERROR_SUCCESS ? error : ERROR_DRIVER_BLOCKED;
+}
+
+// Memory from the process heap, freed with the object.
+class HeapBuffer {
+public:
+    HeapBuffer() = default;
+    ~HeapBuffer() { Release(); }
+    HeapBuffer(const HeapBuffer&) = delete;
+    HeapBuffer& operator=(const HeapBuffer&) = delete;
+
+    bool Resize(DWORD size)
+    {
+        Release();
+        m_data = HeapAlloc(GetProcessHeap(), 0, size);
+        m_size = m_data ? size : 0;
+        return m_data != nullptr;
+    }
+    void* data() const { return m_data; }
+    DWORD size() const { return m_size; }
+
+private:
+    void Release()
+    {
+        if (m_data)
+            HeapFree(GetProcessHeap(), 0, m_data);
+        m_data = nullptr;
+        m_size = 0;
+    }
+
+    void* m_data = nullptr;
+    DWORD m_size = 0;
+};
+
+// Runs `query(buffer, size, &needed)` until its answer fits the buffer.
+template <typename Query> DWORD ReadSized(PlatformApi& api, HeapBuffer& buffer, Query query)
+{
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        DWORD needed = 0;
+        if (query(buffer.data(), buffer.size(), &needed))
+            return ERROR_SUCCESS;
+        DWORD error = QueryError(api);
+        if (error != ERROR_INSUFFICIENT_BUFFER || needed <= buffer.size())
+            return error;
+        if (!buffer.Resize(needed))
+            return ERROR_NOT_ENOUGH_MEMORY;
+    }
+    return ERROR_INSUFFICIENT_BUFFER;
+}
+
+DWORD ReadTokenInformation(PlatformApi& api, HANDLE token, TOKEN_INFORMATION_CLASS kind,
+                           HeapBuffer& information)
+{
+    return ReadSized(api, information, [&](void* data, DWORD size, DWORD* needed) {
+        return api.GetTokenInformation(token, kind, data, size, needed);
+    });
+}
+
+// What the token says of the account's other processes. A linked token that
+// cannot be read counts as not an administrator's.
+InstallerToken ReadElevation(PlatformApi& api, HANDLE token)
+{
+    InstallerToken state = {};
+    DWORD needed = 0;
+    state.elevationKnown = api.GetTokenInformation(token, TokenElevationType, &state.elevation,
+                                                   sizeof state.elevation, &needed) != FALSE;
+    TOKEN_LINKED_TOKEN linked = {};
+    if (!state.elevationKnown || state.elevation != TokenElevationTypeFull ||
+        !api.GetTokenInformation(token, TokenLinkedToken, &linked, sizeof linked, &needed) ||
+        !linked.LinkedToken)
+        return state;
+    HeapBuffer groups;
+    state.linkedHoldsAdministrators =
+        ReadTokenInformation(api, linked.LinkedToken, TokenGroups, groups) == ERROR_SUCCESS &&
+        HoldsAdministrators(groups.data(), groups.size());
+    api.CloseHandle(linked.LinkedToken);
+    return state;
+}
+
+// Who is trusted besides SYSTEM, Administrators and TrustedInstaller; the
+// installing account's SID, where it is, lies in `user`.
+DWORD ReadTrustedPrincipals(PlatformApi& api, HeapBuffer& user, TrustedPrincipals& trusted)
+{
+    HANDLE token = nullptr;
+    if (!api.OpenProcessToken(TOKEN_QUERY, &token))
+        return QueryError(api);
+    InstallerToken state = {};
+    DWORD error = ReadTokenInformation(api, token, TokenUser, user);
+    if (error == ERROR_SUCCESS)
+        state = ReadElevation(api, token);
+    api.CloseHandle(token);
+    if (error != ERROR_SUCCESS)
+        return error;
+    trusted.account =
+        TrustsInstallingAccount(state) ? static_cast<TOKEN_USER*>(user.data())->User.Sid : nullptr;
+    trusted.powerUsers = TrustsPowerUsers(LOBYTE(LOWORD(api.GetVersion())), state);
+    return ERROR_SUCCESS;
+}
+
+// Judges one file or folder: no link, and only the trusted may do any of
+// `rights` to it. Its descriptor is left in `descriptor`;
+// ERROR_FILE_NOT_FOUND as it comes when there is no such file.
+DWORD CheckPlace(PlatformApi& api, const char* path, DWORD rights,
+                 const TrustedPrincipals& trusted, HeapBuffer& descriptor)
+{
+    DWORD attributes = api.GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return QueryError(api);
+    if (!IsPlainFileOrFolder(attributes))
+        return ERROR_DRIVER_BLOCKED;
+    DWORD error = ReadSized(api, descriptor, [&](void* data, DWORD size, DWORD* needed) {
+        return api.GetFileSecurityA(path, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                    data, size, needed);
+    });
+    if (error != ERROR_SUCCESS)
+        return error;
+    return OnlyTrustedCanDo(descriptor.data(), descriptor.size(), rights, trusted)
+               ? ERROR_SUCCESS
+               : ERROR_DRIVER_BLOCKED;
+}
+
+}  // namespace
+
+DWORD CheckDriverFolder(PlatformApi& api, const char* imagePath)
+{
+    // The folder is the path without "\KESTRAMO.SYS"; a drive root keeps its
+    // backslash. Only a drive-letter path can be on a local disk: a UNC path
+    // is a network path.
+    size_t length = strlen(imagePath) - strlen(kDriverService.driverFileSuffix);
+    if (length < 3 || imagePath[1] != ':' || imagePath[2] != '\\')
+        return ERROR_DRIVER_BLOCKED;
+    char root[4] = {imagePath[0], ':', '\\', '\0'};
+
+    // Only a local fixed disk is asked for its flags: a network volume may be
+    // slow to answer, or not answer at all.
+    UINT driveType = api.GetDriveTypeA(root);
+    DWORD volumeFlags = 0;
+    if (driveType == DRIVE_FIXED &&
+        !api.GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, &volumeFlags, nullptr, 0))
+        return QueryError(api);
+    if (!IsTrustworthyVolume(driveType, volumeFlags))
+        return ERROR_DRIVER_BLOCKED;
+
+    HeapBuffer user;
+    TrustedPrincipals trusted = {};
+    DWORD error = ReadTrustedPrincipals(api, user, trusted);
+    if (error != ERROR_SUCCESS)
+        return error;
+
+    size_t size = strlen(imagePath) + 1;
+    HeapBuffer copy;
+    if (!copy.Resize(static_cast<DWORD>(size)))
+        return ERROR_NOT_ENOUGH_MEMORY;
+    char* path = static_cast<char*>(copy.data());
+    memcpy(path, imagePath, size);
+
+    // Each folder from the root down to the driver's own. A backslash is
+    // found by reading forward: in a double-byte code page (936, 932) it may
+    // also be the second byte of a character.
+    HeapBuffer folder;
+    for (size_t end = 3;;) {
+        char kept = path[end];
+        path[end] = '\0';
+        error = CheckPlace(api, path, end == length ? kChangeRights : kReplaceRights, trusted,
+                           folder);
+        path[end] = kept;
+        if (error != ERROR_SUCCESS)
+            return error;
+        if (end == length)
+            break;
+        size_t next = end == 3 ? 3 : end + 1;  // the next name's first byte
+        do
+            next += api.IsDBCSLeadByte(static_cast<BYTE>(path[next])) ? 2 : 1;
+        while (next < length && path[next] != '\\');
+        end = next < length ? next : length;
+    }
+
+    // Then the driver file; one not there yet will get the entries it
+    // inherits from the folder when it is copied in.
+    HeapBuffer file;
+    error = CheckPlace(api, imagePath, kChangeRights, trusted, file);
+    if (error != ERROR_FILE_NOT_FOUND)
+        return error;
+    return OnlyTrustedCanDoToNewFile(folder.data(), folder.size(), kChangeRights, trusted)
+               ? ERROR_SUCCESS
+               : ERROR_DRIVER_BLOCKED;
+}
