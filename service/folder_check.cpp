@@ -69,14 +69,21 @@ DWORD ReadTokenInformation(PlatformApi& api, HANDLE token, TOKEN_INFORMATION_CLA
     });
 }
 
-// What the token says of the account's other processes. A linked token that
-// cannot be read counts as not an administrator's.
+// What the token says of the account's other processes. Groups that cannot
+// be read count as not held.
 InstallerToken ReadElevation(PlatformApi& api, HANDLE token)
 {
     InstallerToken state = {};
     DWORD needed = 0;
     state.elevationKnown = api.GetTokenInformation(token, TokenElevationType, &state.elevation,
                                                    sizeof state.elevation, &needed) != FALSE;
+    if (state.elevationKnown && state.elevation == TokenElevationTypeDefault) {
+        HeapBuffer groups;
+        state.interactive = ReadTokenInformation(api, token, TokenGroups, groups) ==
+                                ERROR_SUCCESS &&
+                            HoldsInteractive(groups.data(), groups.size());
+        return state;
+    }
     TOKEN_LINKED_TOKEN linked = {};
     if (!state.elevationKnown || state.elevation != TokenElevationTypeFull ||
         !api.GetTokenInformation(token, TokenLinkedToken, &linked, sizeof linked, &needed) ||
@@ -154,24 +161,43 @@ DWORD CheckDriverFolder(PlatformApi& api, const char* imagePath)
     if (!IsTrustworthyVolume(driveType, volumeFlags))
         return ERROR_DRIVER_BLOCKED;
 
+    // The letter must name the volume itself, as it will at boot. A target
+    // too long for the buffer is no volume's.
+    char device[MAX_PATH];
+    char letter[3] = {imagePath[0], ':', '\0'};
+    if (!api.QueryDosDeviceA(letter, device, sizeof device)) {
+        DWORD error = QueryError(api);
+        return error == ERROR_INSUFFICIENT_BUFFER ? ERROR_DRIVER_BLOCKED : error;
+    }
+    if (!IsVolumeDevice(device))
+        return ERROR_DRIVER_BLOCKED;
+
     HeapBuffer user;
     TrustedPrincipals trusted = {};
     DWORD error = ReadTrustedPrincipals(api, user, trusted);
     if (error != ERROR_SUCCESS)
         return error;
 
-    size_t size = strlen(imagePath) + 1;
+    // Every query names the path as the kernel will read it: "\\?\" keeps
+    // each name as it is, where Win32 would take one such as NUL for a device.
+    static const char kVerbatim[] = "\\\\?\\";
+    const size_t prefix = sizeof kVerbatim - 1;
+    size_t size = prefix + strlen(imagePath) + 1;
     HeapBuffer copy;
     if (!copy.Resize(static_cast<DWORD>(size)))
         return ERROR_NOT_ENOUGH_MEMORY;
     char* path = static_cast<char*>(copy.data());
-    memcpy(path, imagePath, size);
+    memcpy(path, kVerbatim, prefix);
+    memcpy(path + prefix, imagePath, size - prefix);
+    length += prefix;
 
-    // Each folder from the root down to the driver's own. A backslash is
-    // found by reading forward: in a double-byte code page (936, 932) it may
-    // also be the second byte of a character.
+    // Each folder from the root down to the driver's own, each name one that
+    // Win32 and the kernel read alike. A backslash is found by reading
+    // forward: in a double-byte code page (936, 932) it may also be the
+    // second byte of a character.
     HeapBuffer folder;
-    for (size_t end = 3;;) {
+    const size_t rootEnd = prefix + 3;
+    for (size_t end = rootEnd;;) {
         char kept = path[end];
         path[end] = '\0';
         error = CheckPlace(api, path, end == length ? kChangeRights : kReplaceRights, trusted,
@@ -181,17 +207,20 @@ DWORD CheckDriverFolder(PlatformApi& api, const char* imagePath)
             return error;
         if (end == length)
             break;
-        size_t next = end == 3 ? 3 : end + 1;  // the next name's first byte
+        size_t first = end == rootEnd ? rootEnd : end + 1;  // the next name's first byte
+        size_t next = first;
         do
             next += api.IsDBCSLeadByte(static_cast<BYTE>(path[next])) ? 2 : 1;
         while (next < length && path[next] != '\\');
         end = next < length ? next : length;
+        if (!IsPlainName(path + first, end - first))
+            return ERROR_DRIVER_BLOCKED;
     }
 
     // Then the driver file; one not there yet will get the entries it
     // inherits from the folder when it is copied in.
     HeapBuffer file;
-    error = CheckPlace(api, imagePath, kChangeRights, trusted, file);
+    error = CheckPlace(api, path, kChangeRights, trusted, file);
     if (error != ERROR_FILE_NOT_FOUND)
         return error;
     return OnlyTrustedCanDoToNewFile(folder.data(), folder.size(), kChangeRights, trusted)

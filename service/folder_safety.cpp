@@ -16,6 +16,8 @@ const BYTE kTrustedInstaller[] = {1, 6, 0, 0, 0, 0, 0, 5, SUB(80u), SUB(95600888
                                   SUB(2271478464u)};
 const BYTE kEveryone[] = {1, 1, 0, 0, 0, 0, 0, 1, SUB(0u)};
 const BYTE kAnonymousLogon[] = {1, 1, 0, 0, 0, 0, 0, 5, SUB(7u)};
+const BYTE kNetwork[] = {1, 1, 0, 0, 0, 0, 0, 5, SUB(2u)};
+const BYTE kInteractive[] = {1, 1, 0, 0, 0, 0, 0, 5, SUB(4u)};
 const BYTE kCreatorOwner[] = {1, 1, 0, 0, 0, 0, 0, 3, SUB(0u)};
 const BYTE kCreatorGroup[] = {1, 1, 0, 0, 0, 0, 0, 3, SUB(1u)};
 const BYTE kOwnerRights[] = {1, 1, 0, 0, 0, 0, 0, 3, SUB(4u)};
@@ -89,10 +91,12 @@ bool GrantsUntrusted(const BYTE* sid, const TrustedPrincipals& trusted, Judged j
 }
 
 // Whether a deny entry for `denied` certainly applies to whoever `sid` names.
-// Everyone has not held Anonymous Logon since XP.
+// Everyone has not held Anonymous Logon since XP; an anonymous caller holds
+// Anonymous Logon and NETWORK.
 bool DenyCovers(const BYTE* denied, const BYTE* sid)
 {
-    return SameSid(denied, sid) || (SameSid(denied, kEveryone) && !SameSid(sid, kAnonymousLogon));
+    return SameSid(denied, sid) || (SameSid(denied, kEveryone) && !SameSid(sid, kAnonymousLogon) &&
+                                    !SameSid(sid, kNetwork));
 }
 
 // One entry of a DACL, read within its bounds.
@@ -230,32 +234,9 @@ bool Judge(const void* descriptor, DWORD size, DWORD rights, const TrustedPrinci
     return true;
 }
 
-}  // namespace
-
-bool IsTrustworthyVolume(UINT driveType, DWORD volumeFlags)
-{
-    return driveType == DRIVE_FIXED && (volumeFlags & FILE_PERSISTENT_ACLS) != 0;
-}
-
-bool IsPlainFileOrFolder(DWORD attributes)
-{
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
-bool TrustsInstallingAccount(const InstallerToken& token)
-{
-    if (!token.elevationKnown || token.elevation == TokenElevationTypeDefault)
-        return true;
-    // Limited: this very process runs without administrators' rights.
-    return token.elevation == TokenElevationTypeFull && token.linkedHoldsAdministrators;
-}
-
-bool TrustsPowerUsers(DWORD majorVersion, const InstallerToken& token)
-{
-    return majorVersion < 6 && !token.elevationKnown;
-}
-
-bool HoldsAdministrators(const void* tokenGroups, DWORD size)
+// Whether a TOKEN_GROUPS of `size` bytes holds `wanted` enabled and not for
+// deny only. Malformed: false.
+bool HoldsGroup(const void* tokenGroups, DWORD size, const BYTE* wanted)
 {
     const BYTE* base = static_cast<const BYTE*>(tokenGroups);
     if (!base || size < sizeof(TOKEN_GROUPS))
@@ -270,11 +251,65 @@ bool HoldsAdministrators(const void* tokenGroups, DWORD size)
         // Each SID lies within the same buffer, behind the array.
         if (sid < base || sid >= base + size || !SidLength(sid, size_t(base + size - sid)))
             return false;
-        if (SameSid(sid, kAdministrators))
+        if (SameSid(sid, wanted))
             return (group.Attributes & SE_GROUP_ENABLED) &&
                    !(group.Attributes & SE_GROUP_USE_FOR_DENY_ONLY);
     }
     return false;
+}
+
+}  // namespace
+
+bool IsTrustworthyVolume(UINT driveType, DWORD volumeFlags)
+{
+    return driveType == DRIVE_FIXED && (volumeFlags & FILE_PERSISTENT_ACLS) != 0;
+}
+
+bool IsPlainFileOrFolder(DWORD attributes)
+{
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+bool IsPlainName(const char* name, size_t length)
+{
+    return length > 0 && name[length - 1] != ' ' && name[length - 1] != '.';
+}
+
+bool IsVolumeDevice(const char* target)
+{
+    const char kDevices[] = "\\Device\\";
+    for (size_t i = 0; kDevices[i]; ++i)
+        if (target[i] != kDevices[i])  // stops at the target's end too
+            return false;
+    return true;
+}
+
+bool TrustsInstallingAccount(const InstallerToken& token)
+{
+    if (!token.elevationKnown)
+        return true;
+    // No linked token: UAC does not split this sign-in, but a network, batch
+    // or service sign-in gets none even for an account UAC splits at the
+    // desktop.
+    if (token.elevation == TokenElevationTypeDefault)
+        return token.interactive;
+    // Limited: this very process runs without administrators' rights.
+    return token.elevation == TokenElevationTypeFull && token.linkedHoldsAdministrators;
+}
+
+bool TrustsPowerUsers(DWORD majorVersion, const InstallerToken& token)
+{
+    return majorVersion < 6 && !token.elevationKnown;
+}
+
+bool HoldsAdministrators(const void* tokenGroups, DWORD size)
+{
+    return HoldsGroup(tokenGroups, size, kAdministrators);
+}
+
+bool HoldsInteractive(const void* tokenGroups, DWORD size)
+{
+    return HoldsGroup(tokenGroups, size, kInteractive);
 }
 
 bool OnlyTrustedCanDo(const void* descriptor, DWORD size, DWORD rights,

@@ -4,6 +4,7 @@
 // functions of what the platform reports; folder_check.h gathers it.
 #pragma once
 
+#include <stddef.h>
 #include <windows.h>
 
 // What an untrusted principal must not be able to do to the driver file or
@@ -25,20 +26,36 @@ bool IsTrustworthyVolume(UINT driveType, DWORD volumeFlags);
 // deduplicated file), whose target its owner may change at any time.
 bool IsPlainFileOrFolder(DWORD attributes);
 
+// A name in the path that Win32 and the kernel read alike: not empty, and
+// not ending in a space or a dot. Win32 drops those from a path's last name,
+// so asking for "C:\Windows " reads C:\Windows, while the kernel opens the
+// folder with the space, which any user may have made.
+bool IsPlainName(const char* name, size_t length);
+
+// Whether a drive letter's target (QueryDosDevice) is a volume. One made
+// with subst ("\??\C:\folder") is this session's own: at boot, where
+// Windows loads the driver, the letter is missing or another volume's.
+bool IsVolumeDevice(const char* target);
+
 // What the installer's own token says of the account it runs as.
 struct InstallerToken {
     bool elevationKnown;  // TokenElevationType answered: Vista and later
     TOKEN_ELEVATION_TYPE elevation;
+    // For TokenElevationTypeDefault: the token holds INTERACTIVE, a sign-in
+    // at a desktop, local or remote.
+    bool interactive;
     // For TokenElevationTypeFull: the linked token was read and holds the
     // Administrators group enabled, not for deny only.
     bool linkedHoldsAdministrators;
 };
 
 // The installing account is trusted only where none of its processes runs
-// without administrators' rights: no linked token (UAC off, the built-in
-// Administrator, or before Vista), or a linked token that is itself an
-// administrator's. Under UAC the linked token is the unelevated one, which
-// every other program of the account runs with.
+// without administrators' rights: before Vista; a sign-in at a desktop
+// without a linked token (UAC off, the built-in Administrator); or a linked
+// token that is itself an administrator's. Under UAC the linked token is the
+// unelevated one, which every other program of the account runs with. A
+// network, batch or service sign-in has no linked token even for an account
+// UAC splits at the desktop, so it says nothing of the account's programs.
 bool TrustsInstallingAccount(const InstallerToken& token);
 
 // Power Users are administrators in all but name before Vista, where Windows
@@ -50,6 +67,8 @@ bool TrustsPowerUsers(DWORD majorVersion, const InstallerToken& token);
 // Whether a TOKEN_GROUPS of `size` bytes holds the Administrators group
 // enabled and not for deny only. Malformed: false.
 bool HoldsAdministrators(const void* tokenGroups, DWORD size);
+// The same for INTERACTIVE.
+bool HoldsInteractive(const void* tokenGroups, DWORD size);
 
 // Who may change the driver, besides SYSTEM, Administrators and
 // TrustedInstaller.
@@ -65,7 +84,7 @@ struct TrustedPrincipals {
 // GROUP applies to no one, one for OWNER RIGHTS to the (trusted) owner; a
 // deny entry counts where it certainly applies to the principal an allow
 // entry after it names (the same SID, or Everyone for anyone but Anonymous
-// Logon). Anything that cannot be judged for certain (no DACL, no owner, an
+// Logon and NETWORK, which an anonymous caller holds). Anything that cannot be judged for certain (no DACL, no owner, an
 // entry type it does not know, a malformed descriptor) is false.
 bool OnlyTrustedCanDo(const void* descriptor, DWORD size, DWORD rights,
                       const TrustedPrincipals& trusted);

@@ -22,6 +22,9 @@ public:
                                        DWORD* flags, char* fileSystem, DWORD fileSystemSize) = 0;
     // Of the last component itself: a link shows FILE_ATTRIBUTE_REPARSE_POINT.
     virtual DWORD GetFileAttributesA(const char* path) = 0;
+    // What a drive letter ("C:") stands for, as a list of strings; looked up
+    // at run time, since only NT documents it.
+    virtual DWORD QueryDosDeviceA(const char* device, char* target, DWORD capacity) = 0;
     // The security queries are looked up at run time, like CreateServiceW:
     // the program asks them only on NT. They fail with
     // ERROR_CALL_NOT_IMPLEMENTED where they are missing.

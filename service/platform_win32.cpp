@@ -2,17 +2,22 @@
 
 namespace {
 
-// A function of ADVAPI32 looked up at run time; null where it is missing,
-// with ERROR_CALL_NOT_IMPLEMENTED set. Named by the header's own declaration
-// (decltype), the pointer keeps the function's calling convention.
-template <typename Function> Function Advapi32Function(const char* name)
+// A function of a loaded system DLL looked up at run time; null where it is
+// missing, with ERROR_CALL_NOT_IMPLEMENTED set. Named by the header's own
+// declaration (decltype), the pointer keeps the function's calling convention.
+template <typename Function> Function SystemFunction(const char* dll, const char* name)
 {
-    HMODULE advapi32 = ::GetModuleHandleA("advapi32.dll");
+    HMODULE module = ::GetModuleHandleA(dll);
     auto function = reinterpret_cast<Function>(
-        reinterpret_cast<void*>(advapi32 ? ::GetProcAddress(advapi32, name) : nullptr));
+        reinterpret_cast<void*>(module ? ::GetProcAddress(module, name) : nullptr));
     if (!function)
         ::SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return function;
+}
+
+template <typename Function> Function Advapi32Function(const char* name)
+{
+    return SystemFunction<Function>("advapi32.dll", name);
 }
 
 class Win32PlatformApi final : public PlatformApi {
@@ -54,6 +59,12 @@ public:
     }
 
     DWORD GetFileAttributesA(const char* path) override { return ::GetFileAttributesA(path); }
+
+    DWORD QueryDosDeviceA(const char* device, char* target, DWORD capacity) override
+    {
+        auto query = SystemFunction<decltype(&::QueryDosDeviceA)>("kernel32.dll", "QueryDosDeviceA");
+        return query ? query(device, target, capacity) : 0;
+    }
 
     BOOL GetFileSecurityA(const char* path, SECURITY_INFORMATION requested,
                           PSECURITY_DESCRIPTOR descriptor, DWORD length, DWORD* needed) override

@@ -141,6 +141,16 @@ std::vector<BYTE> TokenGroupsFor(const std::vector<std::pair<const char*, DWORD>
 
 }  // namespace
 
+std::string FakePlatformApi::Resolved(const char* path)
+{
+    if (strncmp(path, "\\\\?\\", 4) == 0)
+        return path + 4;
+    std::string resolved = path;
+    while (resolved.size() > 3 && (resolved.back() == ' ' || resolved.back() == '.'))
+        resolved.pop_back();
+    return resolved;
+}
+
 void FakePlatformApi::FolderQuery(const char* operation, const char* path)
 {
     folderQueries.push_back(std::string(operation) + " " + path);
@@ -182,7 +192,7 @@ BOOL FakePlatformApi::GetFileSecurityA(const char* path, SECURITY_INFORMATION re
         return FALSE;
     if (requested != (OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION))
         return Fail(ERROR_INVALID_PARAMETER, FALSE);
-    auto it = security.find(path);
+    auto it = security.find(Resolved(path));
     const std::string& sddl = it != security.end() ? it->second : defaultSecurity;
     if (sddl.empty())
         return Fail(ERROR_FILE_NOT_FOUND, FALSE);
@@ -201,11 +211,25 @@ DWORD FakePlatformApi::GetFileAttributesA(const char* path)
     FolderQuery("GetFileAttributesA", path);
     if (Injected("GetFileAttributesA"))
         return INVALID_FILE_ATTRIBUTES;
-    auto it = security.find(path);
+    auto it = security.find(Resolved(path));
     if (it != security.end() && it->second.empty())
         return Fail(ERROR_FILE_NOT_FOUND, INVALID_FILE_ATTRIBUTES);
-    return links.count(path) ? FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT
-                             : FILE_ATTRIBUTE_DIRECTORY;
+    return links.count(Resolved(path)) ? FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT
+                                       : FILE_ATTRIBUTE_DIRECTORY;
+}
+
+DWORD FakePlatformApi::QueryDosDeviceA(const char* device, char* target, DWORD capacity)
+{
+    FolderQuery("QueryDosDeviceA", device);
+    if (Injected("QueryDosDeviceA"))
+        return 0;
+    // One string, then the list's closing null.
+    DWORD size = static_cast<DWORD>(dosDevice.size() + 2);
+    if (capacity < size)
+        return Fail(ERROR_INSUFFICIENT_BUFFER, DWORD(0));
+    memcpy(target, dosDevice.c_str(), dosDevice.size() + 1);
+    target[size - 1] = '\0';
+    return size;
 }
 
 BOOL FakePlatformApi::OpenProcessToken(DWORD access, HANDLE* token)
@@ -235,6 +259,13 @@ BOOL FakePlatformApi::GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS 
     }
     if (token != kToken || m_openTokens == 0)
         return Fail(ERROR_INVALID_HANDLE, FALSE);
+    if (kind == TokenGroups) {
+        const DWORD enabled = SE_GROUP_MANDATORY | SE_GROUP_ENABLED_BY_DEFAULT | SE_GROUP_ENABLED;
+        std::vector<BYTE> groups = TokenGroupsFor(
+            {{"S-1-1-0", enabled}, {interactive ? "S-1-5-4" : "S-1-5-3", enabled}}, information);
+        return Answer(groups.data(), static_cast<DWORD>(groups.size()), information, length,
+                      needed);
+    }
     if (kind == TokenElevationType) {
         if (elevationType == 0)  // before Vista
             return Fail(ERROR_INVALID_PARAMETER, FALSE);

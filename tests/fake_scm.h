@@ -29,20 +29,25 @@ public:
     bool driverLoads = true;           // else StartServiceA fails with ERROR_FILE_NOT_FOUND
     // What QueryServiceStatus reports while the driver has not stopped.
     DWORD runningState = SERVICE_RUNNING;
-    // What the folder check reads: the drive type and volume flags of every
-    // root; each path's owner and DACL as SDDL (`defaultSecurity` where a path
-    // is not in `security`, none where it maps to "": no such file); the
-    // paths that are links (reparse points); the account the installer runs
-    // as, and its token's elevation type (0: the query is not supported, as
-    // before Vista) with, for TokenElevationTypeFull, the attributes of
-    // Administrators in the linked token.
+    // What the folder check reads: the drive type, volume flags and device
+    // of every drive letter; each path's owner and DACL as SDDL
+    // (`defaultSecurity` where a path is not in `security`, none where it
+    // maps to "": no such file); the paths that are links (reparse points);
+    // the account the installer runs as, and its token's elevation type (0:
+    // the query is not supported, as before Vista) with, for
+    // TokenElevationTypeDefault, whether it holds INTERACTIVE and, for
+    // TokenElevationTypeFull, the attributes of Administrators in the linked
+    // token. Paths are looked up as Windows reads them: after "\\?\" as they
+    // stand, otherwise without the trailing spaces and dots of the last name.
     UINT driveType = DRIVE_FIXED;
     DWORD volumeFlags = FILE_PERSISTENT_ACLS;
+    std::string dosDevice = "\\Device\\HarddiskVolume2";
     std::string defaultSecurity = "O:BAD:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
     std::map<std::string, std::string> security;
     std::set<std::string> links;
     std::string installerSid = "S-1-5-21-1-2-3-1001";
     TOKEN_ELEVATION_TYPE elevationType = TOKEN_ELEVATION_TYPE(0);
+    bool interactive = true;
     DWORD linkedAdministrators = SE_GROUP_USE_FOR_DENY_ONLY;
 
     // What CreateServiceA or CreateServiceW was given; the wide one's texts
@@ -88,6 +93,7 @@ public:
                                DWORD* maxComponentLength, DWORD* flags, char* fileSystem,
                                DWORD fileSystemSize) override;
     DWORD GetFileAttributesA(const char* path) override;
+    DWORD QueryDosDeviceA(const char* device, char* target, DWORD capacity) override;
     BOOL GetFileSecurityA(const char* path, SECURITY_INFORMATION requested,
                           PSECURITY_DESCRIPTOR descriptor, DWORD length, DWORD* needed) override;
     BOOL OpenProcessToken(DWORD access, HANDLE* token) override;
@@ -123,6 +129,7 @@ private:
 
     bool Injected(const char* operation);
     void FolderQuery(const char* operation, const char* path);
+    static std::string Resolved(const char* path);
     // Copies `size` bytes to a caller's buffer of `length`, as the platform's
     // sized queries do.
     BOOL Answer(const void* data, DWORD size, void* buffer, DWORD length, DWORD* needed);

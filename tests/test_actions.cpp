@@ -244,6 +244,7 @@ TEST(InstallDriverServiceFolderCheck, UnsafeFolderRegistersNothing)
         {"an unreadable driver file", {}, {}, DRIVE_FIXED, acls, "GetFileSecurityA", 5},
         {"unreadable attributes", {}, {}, DRIVE_FIXED, acls, "GetFileAttributesA", 5},
         {"an unreadable volume", {}, {}, DRIVE_FIXED, acls, "GetVolumeInformationA", 5},
+        {"an unreadable drive letter", {}, {}, DRIVE_FIXED, acls, "QueryDosDeviceA", 5},
         {"no token", {}, {}, DRIVE_FIXED, acls, "OpenProcessToken", 5},
     };
     for (const Case& c : cases) {
@@ -272,6 +273,39 @@ TEST(InstallDriverServiceFolderCheck, UnsafeFolderRegistersNothing)
     }
 }
 
+// Where the place the kernel opens at boot is not the one this session's
+// queries read: a name ending in a space or a dot, which Win32 drops from the
+// last name it is asked for ("C:\Windows " would read C:\Windows), and a
+// drive letter made with subst, which does not exist at boot.
+TEST(InstallDriverServiceFolderCheck, PlacesTheKernelReadsOtherwise)
+{
+    const std::string writable = "O:S-1-5-21-1-2-3-1002D:(A;OICI;FA;;;AU)";
+    struct Case {
+        const char* what;
+        const char* directory;
+        const char* device;
+    };
+    const Case cases[] = {
+        {"a folder ending in a space", "C:\\Windows ", "\\Device\\HarddiskVolume2"},
+        {"a folder above ending in a dot", "C:\\Windows.\\Setup", "\\Device\\HarddiskVolume2"},
+        {"a subst letter", "K:\\", "\\??\\C:\\Program Files\\KESTRAMO"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakePlatformApi fake;
+        ScopedPlatformApi scope{&fake};
+        RecordingNoticeSink sink{&fake};
+        fake.currentDirectory = c.directory;
+        fake.dosDevice = c.device;
+        fake.security["C:\\Windows "] = fake.security["C:\\Windows."] = writable;
+
+        EXPECT_EQ(InstallDriverService(true, sink), 1275u);
+        EXPECT_FALSE(fake.AnyServiceManagerCall());
+        EXPECT_EQ(sink.shown.size(), 1u);
+        EXPECT_EQ(fake.OpenHandles(), 0);
+    }
+}
+
 // Who is trusted besides SYSTEM, Administrators and TrustedInstaller: the
 // installing account only where none of its programs runs unelevated, so a
 // Downloads folder is refused under UAC; Power Users only before Vista.
@@ -291,11 +325,14 @@ TEST(InstallDriverServiceFolderCheck, TrustedAccountAndPowerUsers)
         DWORD linkedAdministrators;
         bool linkedFails;
         DWORD code;
+        bool notAtADesktop = false;  // a network, batch or service sign-in
     };
     const Case cases[] = {
         {"UAC: a linked token with Administrators deny-only", downloads, 10,
          TokenElevationTypeFull, SE_GROUP_USE_FOR_DENY_ONLY, false, 1275},
         {"no linked token", downloads, 10, TokenElevationTypeDefault, 0, false, 0},
+        {"no linked token, not signed in at a desktop", downloads, 10,
+         TokenElevationTypeDefault, 0, false, 1275, true},
         {"the elevation query unsupported", downloads, 5, unsupported, 0, false, 0},
         {"a linked token with Administrators enabled", downloads, 10, TokenElevationTypeFull,
          enabled, false, 0},
@@ -318,6 +355,7 @@ TEST(InstallDriverServiceFolderCheck, TrustedAccountAndPowerUsers)
         fake.majorVersion = c.majorVersion;
         fake.elevationType = c.elevation;
         fake.linkedAdministrators = c.linkedAdministrators;
+        fake.interactive = !c.notAtADesktop;
         if (c.linkedFails)
             fake.FailNext("TokenLinkedToken", ERROR_ACCESS_DENIED);
 
@@ -340,15 +378,18 @@ TEST_F(InstallDriverServiceTest, ChecksEachFolderFromTheRootThenTheFile)
 
     std::vector<std::string> read;  // each sized query is asked twice
     for (const std::string& query : fake.folderQueries)
-        if (query.find(":\\") != std::string::npos && (read.empty() || read.back() != query))
+        if (query.find("D:") != std::string::npos && (read.empty() || read.back() != query))
             read.push_back(query);
+    // Each path as it stands, after "\\?\".
+    const std::string v = "\\\\?\\";
     EXPECT_EQ(read, (Calls{"GetDriveTypeA D:\\", "GetVolumeInformationA D:\\",
-                           "GetFileAttributesA D:\\", "GetFileSecurityA D:\\",
-                           "GetFileAttributesA D:\\Program Files",
-                           "GetFileSecurityA D:\\Program Files",
-                           "GetFileAttributesA " + fake.currentDirectory,
-                           "GetFileSecurityA " + fake.currentDirectory,
-                           "GetFileAttributesA " + file}));
+                           "QueryDosDeviceA D:", "GetFileAttributesA " + v + "D:\\",
+                           "GetFileSecurityA " + v + "D:\\",
+                           "GetFileAttributesA " + v + "D:\\Program Files",
+                           "GetFileSecurityA " + v + "D:\\Program Files",
+                           "GetFileAttributesA " + v + fake.currentDirectory,
+                           "GetFileSecurityA " + v + fake.currentDirectory,
+                           "GetFileAttributesA " + v + file}));
     EXPECT_EQ(fake.calls, (Calls{"GetCurrentDirectoryA", "GetCurrentDirectoryW",
                                  "MultiByteToWideChar", "OpenSCManagerA", "CreateServiceA",
                                  "StartServiceA", kSuccess, "CloseServiceHandle(service)",

@@ -140,7 +140,8 @@ TEST_F(RealActions, NotNtTouchesNothing)
 {
     ASSERT_TRUE(CopyTestDriverTo(folder));
     InstallFrom(folder);
-    ASSERT_TRUE(KestramoServiceExists());
+    ExpectOnlyNotice(kTexts.noticeInstalled, kTexts.captionSuccess, MB_OK | MB_ICONINFORMATION);
+    ASSERT_TRUE(WaitForKestramoState(SERVICE_RUNNING)) << "state " << KestramoServiceState();
     sink.shown.clear();
 
     RemoveDriverService(false, sink);

@@ -93,6 +93,8 @@ TEST(FolderSafety, SecurityDescriptors)
         {"Users may only change attributes", base + "(A;;0x100;;;BU)", kChangeRights, false},
         {"Everyone denied: not Anonymous Logon", "O:BAD:(D;;0x40;;;WD)(A;;0x40;;;AN)",
          kChangeRights, false},
+        {"Everyone denied: not NETWORK, which Anonymous Logon holds",
+         "O:BAD:(D;;0x40;;;WD)(A;;0x40;;;NU)", kChangeRights, false},
         {"an effective entry for CREATOR OWNER", "O:BAD:(A;OICI;FA;;;CO)(A;;FA;;;CG)",
          kChangeRights, true},
         {"OWNER RIGHTS, a trusted owner", "O:BAD:(A;;FA;;;S-1-3-4)", kChangeRights, true},

@@ -303,6 +303,21 @@ TEST_F(InstallerFolderCheck, NetworkDriveRegistersNothing)
     DeleteFileA("N:\\KESTRAMO.SYS");
 }
 
+// Win32 drops a trailing space from the last name it is asked for, so asking
+// for "inner " would read the folder "inner" beside it; the kernel opens the
+// one with the space, which anyone may change here.
+TEST_F(InstallerFolderCheck, FolderNameEndingInASpaceRegistersNothing)
+{
+    const std::string plain = folder + "\\inner", spaced = "\\\\?\\" + plain + " ";
+    ASSERT_TRUE(CreateDirectoryA(plain.c_str(), nullptr));
+    ASSERT_TRUE(CopyTestDriverTo(plain));
+    ASSERT_TRUE(CreateDirectoryA(spaced.c_str(), nullptr)) << GetLastError();
+    ASSERT_TRUE(SetUnixMode(spaced, "0777"));
+    startIn = spaced + "\\";
+    ExpectRefused();
+    EXPECT_TRUE(RemoveDirectoryA(spaced.c_str())) << GetLastError();
+}
+
 // A link anywhere on the way is refused, whatever lies behind it: its owner
 // may point it elsewhere at any time. Wine shows a Unix symbolic link to a
 // folder as a reparse point, as Windows shows a junction, a symbolic link or
