@@ -118,9 +118,12 @@ DWORD ReadTrustedPrincipals(PlatformApi& api, HeapBuffer& user, TrustedPrincipal
 }
 
 // Judges one file or folder: no link, and only the trusted may do any of
-// `rights` to it. Its descriptor is left in `descriptor`;
+// `rights` to it. Its attributes and descriptor are read through one handle
+// to the object itself, never to what a link points at, so nothing can be
+// swapped in between; its path is asked first as well, since Wine follows a
+// link even then. The descriptor is left in `descriptor`;
 // ERROR_FILE_NOT_FOUND as it comes when there is no such file.
-DWORD CheckPlace(PlatformApi& api, const char* path, DWORD rights,
+DWORD CheckPlace(PlatformApi& api, const char* path, DWORD rights, DWORD openFlags,
                  const TrustedPrincipals& trusted, HeapBuffer& descriptor)
 {
     DWORD attributes = api.GetFileAttributesA(path);
@@ -128,10 +131,19 @@ DWORD CheckPlace(PlatformApi& api, const char* path, DWORD rights,
         return QueryError(api);
     if (!IsPlainFileOrFolder(attributes))
         return ERROR_DRIVER_BLOCKED;
-    DWORD error = ReadSized(api, descriptor, [&](void* data, DWORD size, DWORD* needed) {
-        return api.GetFileSecurityA(path, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                                    data, size, needed);
-    });
+    HANDLE place = api.OpenForQuery(path, openFlags);
+    if (place == INVALID_HANDLE_VALUE)
+        return QueryError(api);
+    BY_HANDLE_FILE_INFORMATION info = {};
+    DWORD error = api.GetFileInformationByHandle(place, &info) ? ERROR_SUCCESS : QueryError(api);
+    if (error == ERROR_SUCCESS && !IsPlainFileOrFolder(info.dwFileAttributes))
+        error = ERROR_DRIVER_BLOCKED;
+    if (error == ERROR_SUCCESS)
+        error = ReadSized(api, descriptor, [&](void* data, DWORD size, DWORD* needed) {
+            return api.GetKernelObjectSecurity(
+                place, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, data, size, needed);
+        });
+    api.CloseHandle(place);
     if (error != ERROR_SUCCESS)
         return error;
     return OnlyTrustedCanDo(descriptor.data(), descriptor.size(), rights, trusted)
@@ -177,6 +189,11 @@ DWORD CheckDriverFolder(PlatformApi& api, const char* imagePath)
     DWORD error = ReadTrustedPrincipals(api, user, trusted);
     if (error != ERROR_SUCCESS)
         return error;
+    // A link is opened as itself; NT 4.0, which has none, does not know the
+    // flag.
+    DWORD openFlags = FILE_FLAG_BACKUP_SEMANTICS;
+    if (LOBYTE(LOWORD(api.GetVersion())) >= 5)
+        openFlags |= FILE_FLAG_OPEN_REPARSE_POINT;
 
     // Every query names the path as the kernel will read it: "\\?\" keeps
     // each name as it is, where Win32 would take one such as NUL for a device.
@@ -200,8 +217,8 @@ DWORD CheckDriverFolder(PlatformApi& api, const char* imagePath)
     for (size_t end = rootEnd;;) {
         char kept = path[end];
         path[end] = '\0';
-        error = CheckPlace(api, path, end == length ? kChangeRights : kReplaceRights, trusted,
-                           folder);
+        error = CheckPlace(api, path, end == length ? kChangeRights : kReplaceRights, openFlags,
+                           trusted, folder);
         path[end] = kept;
         if (error != ERROR_SUCCESS)
             return error;
@@ -220,7 +237,7 @@ DWORD CheckDriverFolder(PlatformApi& api, const char* imagePath)
     // Then the driver file; one not there yet will get the entries it
     // inherits from the folder when it is copied in.
     HeapBuffer file;
-    error = CheckPlace(api, path, kChangeRights, trusted, file);
+    error = CheckPlace(api, path, kChangeRights, openFlags, trusted, file);
     if (error != ERROR_FILE_NOT_FOUND)
         return error;
     return OnlyTrustedCanDoToNewFile(folder.data(), folder.size(), kChangeRights, trusted)

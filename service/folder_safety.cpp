@@ -260,30 +260,6 @@ bool HoldsGroup(const void* tokenGroups, DWORD size, const BYTE* wanted)
 
 }  // namespace
 
-bool IsTrustworthyVolume(UINT driveType, DWORD volumeFlags)
-{
-    return driveType == DRIVE_FIXED && (volumeFlags & FILE_PERSISTENT_ACLS) != 0;
-}
-
-bool IsPlainFileOrFolder(DWORD attributes)
-{
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
-bool IsPlainName(const char* name, size_t length)
-{
-    return length > 0 && name[length - 1] != ' ' && name[length - 1] != '.';
-}
-
-bool IsVolumeDevice(const char* target)
-{
-    const char kDevices[] = "\\Device\\";
-    for (size_t i = 0; kDevices[i]; ++i)
-        if (target[i] != kDevices[i])  // stops at the target's end too
-            return false;
-    return true;
-}
-
 bool TrustsInstallingAccount(const InstallerToken& token)
 {
     if (!token.elevationKnown)

@@ -19,23 +19,39 @@ const DWORD kChangeRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_ATTR
 const DWORD kReplaceRights = FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER;
 
 // A volume a driver may load from: a local fixed disk that keeps permissions.
-bool IsTrustworthyVolume(UINT driveType, DWORD volumeFlags);
+inline bool IsTrustworthyVolume(UINT driveType, DWORD volumeFlags)
+{
+    return driveType == DRIVE_FIXED && (volumeFlags & FILE_PERSISTENT_ACLS) != 0;
+}
 
 // A file or folder the path to the driver may pass through: not a reparse
 // point (a junction, a symbolic link, a mounted volume, a cloud or
 // deduplicated file), whose target its owner may change at any time.
-bool IsPlainFileOrFolder(DWORD attributes);
+inline bool IsPlainFileOrFolder(DWORD attributes)
+{
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
 
 // A name in the path that Win32 and the kernel read alike: not empty, and
 // not ending in a space or a dot. Win32 drops those from a path's last name,
 // so asking for "C:\Windows " reads C:\Windows, while the kernel opens the
 // folder with the space, which any user may have made.
-bool IsPlainName(const char* name, size_t length);
+inline bool IsPlainName(const char* name, size_t length)
+{
+    return length > 0 && name[length - 1] != ' ' && name[length - 1] != '.';
+}
 
 // Whether a drive letter's target (QueryDosDevice) is a volume. One made
 // with subst ("\??\C:\folder") is this session's own: at boot, where
 // Windows loads the driver, the letter is missing or another volume's.
-bool IsVolumeDevice(const char* target);
+inline bool IsVolumeDevice(const char* target)
+{
+    const char kDevices[] = "\\Device\\";
+    for (size_t i = 0; kDevices[i]; ++i)
+        if (target[i] != kDevices[i])  // stops at the target's end too
+            return false;
+    return true;
+}
 
 // What the installer's own token says of the account it runs as.
 struct InstallerToken {

@@ -22,15 +22,19 @@ public:
                                        DWORD* flags, char* fileSystem, DWORD fileSystemSize) = 0;
     // Of the last component itself: a link shows FILE_ATTRIBUTE_REPARSE_POINT.
     virtual DWORD GetFileAttributesA(const char* path) = 0;
-    // What a drive letter ("C:") stands for, as a list of strings; looked up
-    // at run time, since only NT documents it.
-    virtual DWORD QueryDosDeviceA(const char* device, char* target, DWORD capacity) = 0;
+    // A file or folder opened for its attributes and descriptor only
+    // (READ_CONTROL | FILE_READ_ATTRIBUTES, shared); `flags` as CreateFile's.
+    virtual HANDLE OpenForQuery(const char* path, DWORD flags) = 0;
+    virtual BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) = 0;
     // The security queries are looked up at run time, like CreateServiceW:
     // the program asks them only on NT. They fail with
     // ERROR_CALL_NOT_IMPLEMENTED where they are missing.
-    virtual BOOL GetFileSecurityA(const char* path, SECURITY_INFORMATION requested,
-                                  PSECURITY_DESCRIPTOR descriptor, DWORD length,
-                                  DWORD* needed) = 0;
+    virtual BOOL GetKernelObjectSecurity(HANDLE object, SECURITY_INFORMATION requested,
+                                         PSECURITY_DESCRIPTOR descriptor, DWORD length,
+                                         DWORD* needed) = 0;
+    // What a drive letter ("C:") stands for, as a list of strings; looked up
+    // at run time, since only NT documents it.
+    virtual DWORD QueryDosDeviceA(const char* device, char* target, DWORD capacity) = 0;
     // Of the current process.
     virtual BOOL OpenProcessToken(DWORD access, HANDLE* token) = 0;
     virtual BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, void* information,

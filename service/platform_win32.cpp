@@ -60,17 +60,31 @@ public:
 
     DWORD GetFileAttributesA(const char* path) override { return ::GetFileAttributesA(path); }
 
+    HANDLE OpenForQuery(const char* path, DWORD flags) override
+    {
+        return ::CreateFileA(path, READ_CONTROL | FILE_READ_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, flags, nullptr);
+    }
+
+    BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) override
+    {
+        return ::GetFileInformationByHandle(file, info);
+    }
+
+    BOOL GetKernelObjectSecurity(HANDLE object, SECURITY_INFORMATION requested,
+                                 PSECURITY_DESCRIPTOR descriptor, DWORD length,
+                                 DWORD* needed) override
+    {
+        auto query =
+            Advapi32Function<decltype(&::GetKernelObjectSecurity)>("GetKernelObjectSecurity");
+        return query && query(object, requested, descriptor, length, needed);
+    }
+
     DWORD QueryDosDeviceA(const char* device, char* target, DWORD capacity) override
     {
         auto query = SystemFunction<decltype(&::QueryDosDeviceA)>("kernel32.dll", "QueryDosDeviceA");
         return query ? query(device, target, capacity) : 0;
-    }
-
-    BOOL GetFileSecurityA(const char* path, SECURITY_INFORMATION requested,
-                          PSECURITY_DESCRIPTOR descriptor, DWORD length, DWORD* needed) override
-    {
-        auto query = Advapi32Function<decltype(&::GetFileSecurityA)>("GetFileSecurityA");
-        return query && query(path, requested, descriptor, length, needed);
     }
 
     BOOL OpenProcessToken(DWORD access, HANDLE* token) override

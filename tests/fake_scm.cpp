@@ -8,7 +8,7 @@ int FakePlatformApi::OpenHandles() const
     int count = 0;
     for (const auto& entry : m_handles)
         count += entry.second.open ? 1 : 0;
-    return count + m_openTokens + m_openLinkedTokens;
+    return count + m_openTokens + m_openLinkedTokens + static_cast<int>(m_openFiles.size());
 }
 
 bool FakePlatformApi::AnyServiceManagerCall() const
@@ -183,19 +183,49 @@ BOOL FakePlatformApi::GetVolumeInformationA(const char* root, char*, DWORD, DWOR
     return TRUE;
 }
 
-BOOL FakePlatformApi::GetFileSecurityA(const char* path, SECURITY_INFORMATION requested,
-                                       PSECURITY_DESCRIPTOR descriptor, DWORD length,
-                                       DWORD* needed)
+HANDLE FakePlatformApi::OpenForQuery(const char* path, DWORD flags)
 {
-    FolderQuery("GetFileSecurityA", path);
-    if (Injected("GetFileSecurityA"))
+    FolderQuery("OpenForQuery", path);
+    if (Injected("OpenForQuery"))
+        return INVALID_HANDLE_VALUE;
+    if (!(flags & FILE_FLAG_BACKUP_SEMANTICS))  // a folder cannot be opened without it
+        return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+    auto it = security.find(Resolved(path));
+    if (it != security.end() && it->second.empty())
+        return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
+    HANDLE file = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x8000 + 4 * ++m_filesOpened));
+    m_openFiles[file] = Resolved(path);
+    return file;
+}
+
+BOOL FakePlatformApi::GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info)
+{
+    auto open = m_openFiles.find(file);
+    FolderQuery("GetFileInformationByHandle", open != m_openFiles.end() ? open->second.c_str() : "");
+    if (open == m_openFiles.end())
+        return Fail(ERROR_INVALID_HANDLE, FALSE);
+    *info = BY_HANDLE_FILE_INFORMATION{};
+    info->dwFileAttributes = links.count(open->second) || linksWhenOpened.count(open->second)
+                                 ? FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT
+                                 : FILE_ATTRIBUTE_DIRECTORY;
+    return TRUE;
+}
+
+BOOL FakePlatformApi::GetKernelObjectSecurity(HANDLE object, SECURITY_INFORMATION requested,
+                                              PSECURITY_DESCRIPTOR descriptor, DWORD length,
+                                              DWORD* needed)
+{
+    auto open = m_openFiles.find(object);
+    FolderQuery("GetKernelObjectSecurity",
+                open != m_openFiles.end() ? open->second.c_str() : "");
+    if (Injected("GetKernelObjectSecurity"))
         return FALSE;
+    if (open == m_openFiles.end())
+        return Fail(ERROR_INVALID_HANDLE, FALSE);
     if (requested != (OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION))
         return Fail(ERROR_INVALID_PARAMETER, FALSE);
-    auto it = security.find(Resolved(path));
+    auto it = security.find(open->second);
     const std::string& sddl = it != security.end() ? it->second : defaultSecurity;
-    if (sddl.empty())
-        return Fail(ERROR_FILE_NOT_FOUND, FALSE);
     PSECURITY_DESCRIPTOR made = nullptr;
     ULONG size = 0;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
@@ -301,6 +331,8 @@ BOOL FakePlatformApi::GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS 
 BOOL FakePlatformApi::CloseHandle(HANDLE handle)
 {
     FolderQuery("CloseHandle", "");
+    if (m_openFiles.erase(handle))
+        return TRUE;
     int* open = handle == kToken ? &m_openTokens : handle == kLinkedToken ? &m_openLinkedTokens
                                                                           : nullptr;
     if (!open || *open == 0) {

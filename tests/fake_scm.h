@@ -45,6 +45,9 @@ public:
     std::string defaultSecurity = "O:BAD:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
     std::map<std::string, std::string> security;
     std::set<std::string> links;
+    // Links that appear only once the path was asked: the object opened is
+    // a link, while GetFileAttributesA saw a plain folder.
+    std::set<std::string> linksWhenOpened;
     std::string installerSid = "S-1-5-21-1-2-3-1001";
     TOKEN_ELEVATION_TYPE elevationType = TOKEN_ELEVATION_TYPE(0);
     bool interactive = true;
@@ -94,8 +97,11 @@ public:
                                DWORD fileSystemSize) override;
     DWORD GetFileAttributesA(const char* path) override;
     DWORD QueryDosDeviceA(const char* device, char* target, DWORD capacity) override;
-    BOOL GetFileSecurityA(const char* path, SECURITY_INFORMATION requested,
-                          PSECURITY_DESCRIPTOR descriptor, DWORD length, DWORD* needed) override;
+    HANDLE OpenForQuery(const char* path, DWORD flags) override;
+    BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) override;
+    BOOL GetKernelObjectSecurity(HANDLE object, SECURITY_INFORMATION requested,
+                                 PSECURITY_DESCRIPTOR descriptor, DWORD length,
+                                 DWORD* needed) override;
     BOOL OpenProcessToken(DWORD access, HANDLE* token) override;
     BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, void* information,
                              DWORD length, DWORD* needed) override;
@@ -144,6 +150,8 @@ private:
 
     std::map<std::string, DWORD> m_failures;
     std::map<SC_HANDLE, HandleInfo> m_handles;
+    std::map<HANDLE, std::string> m_openFiles;  // by OpenForQuery, with their paths
+    int m_filesOpened = 0;
     DWORD m_lastError = 0;
     uintptr_t m_nextHandle = 0x1000;
     int m_doubleCloses = 0;

@@ -239,9 +239,12 @@ TEST(InstallDriverServiceFolderCheck, UnsafeFolderRegistersNothing)
         {"the folder a link", {}, {"C:\\Tools\\Setup"}, DRIVE_FIXED, acls, nullptr, 1275},
         {"the driver file a link", {}, {kFile}, DRIVE_FIXED, acls, nullptr, 1275},
         {"a folder above a link", {}, {"C:\\Tools"}, DRIVE_FIXED, acls, nullptr, 1275},
+        {"a folder above made a link once its path was asked", {}, {}, DRIVE_FIXED, acls,
+         nullptr, 1275},
         {"a network drive", {}, {}, DRIVE_REMOTE, acls, nullptr, 1275},
         {"a FAT stick", {}, {}, DRIVE_FIXED, FILE_CASE_PRESERVED_NAMES, nullptr, 1275},
-        {"an unreadable driver file", {}, {}, DRIVE_FIXED, acls, "GetFileSecurityA", 5},
+        {"an unreadable driver file", {}, {}, DRIVE_FIXED, acls, "GetKernelObjectSecurity", 5},
+        {"an unopenable folder", {}, {}, DRIVE_FIXED, acls, "OpenForQuery", 5},
         {"unreadable attributes", {}, {}, DRIVE_FIXED, acls, "GetFileAttributesA", 5},
         {"an unreadable volume", {}, {}, DRIVE_FIXED, acls, "GetVolumeInformationA", 5},
         {"an unreadable drive letter", {}, {}, DRIVE_FIXED, acls, "QueryDosDeviceA", 5},
@@ -255,6 +258,8 @@ TEST(InstallDriverServiceFolderCheck, UnsafeFolderRegistersNothing)
         fake.currentDirectory = "C:\\Tools\\Setup";
         fake.security = c.security;
         fake.links = c.links;
+        if (strstr(c.what, "once its path was asked"))
+            fake.linksWhenOpened = {"C:\\Tools"};
         fake.driveType = c.driveType;
         fake.volumeFlags = c.volumeFlags;
         if (c.failing)
@@ -382,14 +387,20 @@ TEST_F(InstallDriverServiceTest, ChecksEachFolderFromTheRootThenTheFile)
             read.push_back(query);
     // Each path as it stands, after "\\?\".
     const std::string v = "\\\\?\\";
-    EXPECT_EQ(read, (Calls{"GetDriveTypeA D:\\", "GetVolumeInformationA D:\\",
-                           "QueryDosDeviceA D:", "GetFileAttributesA " + v + "D:\\",
-                           "GetFileSecurityA " + v + "D:\\",
-                           "GetFileAttributesA " + v + "D:\\Program Files",
-                           "GetFileSecurityA " + v + "D:\\Program Files",
-                           "GetFileAttributesA " + v + fake.currentDirectory,
-                           "GetFileSecurityA " + v + fake.currentDirectory,
-                           "GetFileAttributesA " + v + file}));
+    // Each place's path is asked, then its object opened, and its attributes
+    // and descriptor read through that one handle.
+    auto place = [&](const std::string& path) {
+        return Calls{"GetFileAttributesA " + v + path, "OpenForQuery " + v + path,
+                     "GetFileInformationByHandle " + path, "GetKernelObjectSecurity " + path};
+    };
+    Calls expected = {"GetDriveTypeA D:\\", "GetVolumeInformationA D:\\", "QueryDosDeviceA D:"};
+    for (const std::string& path : {std::string("D:\\"), std::string("D:\\Program Files"),
+                                    fake.currentDirectory}) {
+        Calls calls = place(path);
+        expected.insert(expected.end(), calls.begin(), calls.end());
+    }
+    expected.push_back("GetFileAttributesA " + v + file);
+    EXPECT_EQ(read, expected);
     EXPECT_EQ(fake.calls, (Calls{"GetCurrentDirectoryA", "GetCurrentDirectoryW",
                                  "MultiByteToWideChar", "OpenSCManagerA", "CreateServiceA",
                                  "StartServiceA", kSuccess, "CloseServiceHandle(service)",
