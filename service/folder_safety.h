@@ -41,14 +41,19 @@ inline bool IsPlainName(const char* name, size_t length)
     return length > 0 && name[length - 1] != ' ' && name[length - 1] != '.';
 }
 
-// Whether a drive letter's target (QueryDosDevice) is a volume. One made
-// with subst ("\??\C:\folder") is this session's own: at boot, where
-// Windows loads the driver, the letter is missing or another volume's.
+// Whether a drive letter's target (QueryDosDevice) is a volume itself. One
+// made with subst ("\??\C:\folder"), or for a folder on a device, is this
+// session's own: at boot, where Windows loads the driver, the letter is
+// missing or another volume's.
 inline bool IsVolumeDevice(const char* target)
 {
     const char kDevices[] = "\\Device\\";
-    for (size_t i = 0; kDevices[i]; ++i)
+    size_t i = 0;
+    for (; kDevices[i]; ++i)
         if (target[i] != kDevices[i])  // stops at the target's end too
+            return false;
+    for (; target[i]; ++i)  // the device itself, not a folder on it
+        if (target[i] == '\\')
             return false;
     return true;
 }

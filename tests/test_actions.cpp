@@ -294,6 +294,7 @@ TEST(InstallDriverServiceFolderCheck, PlacesTheKernelReadsOtherwise)
         {"a folder ending in a space", "C:\\Windows ", "\\Device\\HarddiskVolume2"},
         {"a folder above ending in a dot", "C:\\Windows.\\Setup", "\\Device\\HarddiskVolume2"},
         {"a subst letter", "K:\\", "\\??\\C:\\Program Files\\KESTRAMO"},
+        {"a letter for a folder on a volume", "K:\\", "\\Device\\HarddiskVolume2\\Program Files"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
