@@ -69,8 +69,16 @@ DWORD ReadTokenInformation(PlatformApi& api, HANDLE token, TOKEN_INFORMATION_CLA
     });
 }
 
-// What the token says of the account's other processes. Groups that cannot
+// Whether `token`'s groups hold what `holds` looks for; groups that cannot
 // be read count as not held.
+bool TokenHolds(PlatformApi& api, HANDLE token, bool (*holds)(const void*, DWORD))
+{
+    HeapBuffer groups;
+    return ReadTokenInformation(api, token, TokenGroups, groups) == ERROR_SUCCESS &&
+           holds(groups.data(), groups.size());
+}
+
+// What the token says of the account's other processes.
 InstallerToken ReadElevation(PlatformApi& api, HANDLE token)
 {
     InstallerToken state = {};
@@ -78,10 +86,7 @@ InstallerToken ReadElevation(PlatformApi& api, HANDLE token)
     state.elevationKnown = api.GetTokenInformation(token, TokenElevationType, &state.elevation,
                                                    sizeof state.elevation, &needed) != FALSE;
     if (state.elevationKnown && state.elevation == TokenElevationTypeDefault) {
-        HeapBuffer groups;
-        state.interactive = ReadTokenInformation(api, token, TokenGroups, groups) ==
-                                ERROR_SUCCESS &&
-                            HoldsInteractive(groups.data(), groups.size());
+        state.interactive = TokenHolds(api, token, HoldsInteractive);
         return state;
     }
     TOKEN_LINKED_TOKEN linked = {};
@@ -89,17 +94,15 @@ InstallerToken ReadElevation(PlatformApi& api, HANDLE token)
         !api.GetTokenInformation(token, TokenLinkedToken, &linked, sizeof linked, &needed) ||
         !linked.LinkedToken)
         return state;
-    HeapBuffer groups;
-    state.linkedHoldsAdministrators =
-        ReadTokenInformation(api, linked.LinkedToken, TokenGroups, groups) == ERROR_SUCCESS &&
-        HoldsAdministrators(groups.data(), groups.size());
+    state.linkedHoldsAdministrators = TokenHolds(api, linked.LinkedToken, HoldsAdministrators);
     api.CloseHandle(linked.LinkedToken);
     return state;
 }
 
 // Who is trusted besides SYSTEM, Administrators and TrustedInstaller; the
 // installing account's SID, where it is, lies in `user`.
-DWORD ReadTrustedPrincipals(PlatformApi& api, HeapBuffer& user, TrustedPrincipals& trusted)
+DWORD ReadTrustedPrincipals(PlatformApi& api, DWORD majorVersion, HeapBuffer& user,
+                            TrustedPrincipals& trusted)
 {
     HANDLE token = nullptr;
     if (!api.OpenProcessToken(TOKEN_QUERY, &token))
@@ -113,7 +116,7 @@ DWORD ReadTrustedPrincipals(PlatformApi& api, HeapBuffer& user, TrustedPrincipal
         return error;
     trusted.account =
         TrustsInstallingAccount(state) ? static_cast<TOKEN_USER*>(user.data())->User.Sid : nullptr;
-    trusted.powerUsers = TrustsPowerUsers(LOBYTE(LOWORD(api.GetVersion())), state);
+    trusted.powerUsers = TrustsPowerUsers(majorVersion, state);
     return ERROR_SUCCESS;
 }
 
@@ -184,15 +187,16 @@ DWORD CheckDriverFolder(PlatformApi& api, const char* imagePath)
     if (!IsVolumeDevice(device))
         return ERROR_DRIVER_BLOCKED;
 
+    DWORD majorVersion = LOBYTE(LOWORD(api.GetVersion()));
     HeapBuffer user;
     TrustedPrincipals trusted = {};
-    DWORD error = ReadTrustedPrincipals(api, user, trusted);
+    DWORD error = ReadTrustedPrincipals(api, majorVersion, user, trusted);
     if (error != ERROR_SUCCESS)
         return error;
     // A link is opened as itself; NT 4.0, which has none, does not know the
     // flag.
     DWORD openFlags = FILE_FLAG_BACKUP_SEMANTICS;
-    if (LOBYTE(LOWORD(api.GetVersion())) >= 5)
+    if (majorVersion >= 5)
         openFlags |= FILE_FLAG_OPEN_REPARSE_POINT;
 
     // Every query names the path as the kernel will read it: "\\?\" keeps

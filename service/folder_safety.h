@@ -105,8 +105,9 @@ struct TrustedPrincipals {
 // GROUP applies to no one, one for OWNER RIGHTS to the (trusted) owner; a
 // deny entry counts where it certainly applies to the principal an allow
 // entry after it names (the same SID, or Everyone for anyone but Anonymous
-// Logon and NETWORK, which an anonymous caller holds). Anything that cannot be judged for certain (no DACL, no owner, an
-// entry type it does not know, a malformed descriptor) is false.
+// Logon and NETWORK, which an anonymous caller holds). Anything that cannot
+// be judged for certain (no DACL, no owner, an entry type it does not know,
+// a malformed descriptor) is false.
 bool OnlyTrustedCanDo(const void* descriptor, DWORD size, DWORD rights,
                       const TrustedPrincipals& trusted);
 

@@ -114,6 +114,8 @@ int FakePlatformApi::MultiByteToWideChar(UINT codePage, DWORD flags, const char*
 
 namespace {
 
+const DWORD kEnabledGroup = SE_GROUP_MANDATORY | SE_GROUP_ENABLED_BY_DEFAULT | SE_GROUP_ENABLED;
+
 // The process's token, and the one linked to it.
 const HANDLE kToken = reinterpret_cast<HANDLE>(0x7000);
 const HANDLE kLinkedToken = reinterpret_cast<HANDLE>(0x7010);
@@ -183,6 +185,19 @@ BOOL FakePlatformApi::GetVolumeInformationA(const char* root, char*, DWORD, DWOR
     return TRUE;
 }
 
+bool FakePlatformApi::Exists(const std::string& resolved) const
+{
+    auto it = security.find(resolved);
+    return it == security.end() || !it->second.empty();
+}
+
+DWORD FakePlatformApi::AttributesOf(const std::string& resolved, bool opened) const
+{
+    bool link = links.count(resolved) || (opened && linksWhenOpened.count(resolved));
+    return link ? FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT
+                : FILE_ATTRIBUTE_DIRECTORY;
+}
+
 HANDLE FakePlatformApi::OpenForQuery(const char* path, DWORD flags)
 {
     FolderQuery("OpenForQuery", path);
@@ -190,8 +205,7 @@ HANDLE FakePlatformApi::OpenForQuery(const char* path, DWORD flags)
         return INVALID_HANDLE_VALUE;
     if (!(flags & FILE_FLAG_BACKUP_SEMANTICS))  // a folder cannot be opened without it
         return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
-    auto it = security.find(Resolved(path));
-    if (it != security.end() && it->second.empty())
+    if (!Exists(Resolved(path)))
         return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
     HANDLE file = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x8000 + 4 * ++m_filesOpened));
     m_openFiles[file] = Resolved(path);
@@ -205,9 +219,7 @@ BOOL FakePlatformApi::GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INF
     if (open == m_openFiles.end())
         return Fail(ERROR_INVALID_HANDLE, FALSE);
     *info = BY_HANDLE_FILE_INFORMATION{};
-    info->dwFileAttributes = links.count(open->second) || linksWhenOpened.count(open->second)
-                                 ? FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT
-                                 : FILE_ATTRIBUTE_DIRECTORY;
+    info->dwFileAttributes = AttributesOf(open->second, true);
     return TRUE;
 }
 
@@ -241,11 +253,9 @@ DWORD FakePlatformApi::GetFileAttributesA(const char* path)
     FolderQuery("GetFileAttributesA", path);
     if (Injected("GetFileAttributesA"))
         return INVALID_FILE_ATTRIBUTES;
-    auto it = security.find(Resolved(path));
-    if (it != security.end() && it->second.empty())
+    if (!Exists(Resolved(path)))
         return Fail(ERROR_FILE_NOT_FOUND, INVALID_FILE_ATTRIBUTES);
-    return links.count(Resolved(path)) ? FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT
-                                       : FILE_ATTRIBUTE_DIRECTORY;
+    return AttributesOf(Resolved(path), false);
 }
 
 DWORD FakePlatformApi::QueryDosDeviceA(const char* device, char* target, DWORD capacity)
@@ -280,9 +290,9 @@ BOOL FakePlatformApi::GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS 
     FolderQuery("GetTokenInformation", "");
     if (token == kLinkedToken && m_openLinkedTokens > 0 && kind == TokenGroups) {
         std::vector<BYTE> groups = TokenGroupsFor(
-            {{"S-1-1-0", SE_GROUP_MANDATORY | SE_GROUP_ENABLED_BY_DEFAULT | SE_GROUP_ENABLED},
+            {{"S-1-1-0", kEnabledGroup},
              {"S-1-5-32-544", linkedAdministrators},
-             {"S-1-5-32-545", SE_GROUP_MANDATORY | SE_GROUP_ENABLED_BY_DEFAULT | SE_GROUP_ENABLED}},
+             {"S-1-5-32-545", kEnabledGroup}},
             information);
         return Answer(groups.data(), static_cast<DWORD>(groups.size()), information, length,
                       needed);
@@ -290,9 +300,9 @@ BOOL FakePlatformApi::GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS 
     if (token != kToken || m_openTokens == 0)
         return Fail(ERROR_INVALID_HANDLE, FALSE);
     if (kind == TokenGroups) {
-        const DWORD enabled = SE_GROUP_MANDATORY | SE_GROUP_ENABLED_BY_DEFAULT | SE_GROUP_ENABLED;
         std::vector<BYTE> groups = TokenGroupsFor(
-            {{"S-1-1-0", enabled}, {interactive ? "S-1-5-4" : "S-1-5-3", enabled}}, information);
+            {{"S-1-1-0", kEnabledGroup}, {interactive ? "S-1-5-4" : "S-1-5-3", kEnabledGroup}},
+            information);
         return Answer(groups.data(), static_cast<DWORD>(groups.size()), information, length,
                       needed);
     }

@@ -136,6 +136,10 @@ private:
     bool Injected(const char* operation);
     void FolderQuery(const char* operation, const char* path);
     static std::string Resolved(const char* path);
+    bool Exists(const std::string& resolved) const;
+    // A folder, or a link where the path is one (`opened`: also where it
+    // became one once its path was asked).
+    DWORD AttributesOf(const std::string& resolved, bool opened) const;
     // Copies `size` bytes to a caller's buffer of `length`, as the platform's
     // sized queries do.
     BOOL Answer(const void* data, DWORD size, void* buffer, DWORD length, DWORD* needed);

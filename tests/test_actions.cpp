@@ -227,6 +227,7 @@ TEST(InstallDriverServiceFolderCheck, UnsafeFolderRegistersNothing)
         DWORD volumeFlags;
         const char* failing;  // a query that fails with ERROR_ACCESS_DENIED, or null
         DWORD code;
+        std::set<std::string> linksWhenOpened = {};
     };
     const DWORD acls = FILE_PERSISTENT_ACLS;
     const Case cases[] = {
@@ -240,7 +241,7 @@ TEST(InstallDriverServiceFolderCheck, UnsafeFolderRegistersNothing)
         {"the driver file a link", {}, {kFile}, DRIVE_FIXED, acls, nullptr, 1275},
         {"a folder above a link", {}, {"C:\\Tools"}, DRIVE_FIXED, acls, nullptr, 1275},
         {"a folder above made a link once its path was asked", {}, {}, DRIVE_FIXED, acls,
-         nullptr, 1275},
+         nullptr, 1275, {"C:\\Tools"}},
         {"a network drive", {}, {}, DRIVE_REMOTE, acls, nullptr, 1275},
         {"a FAT stick", {}, {}, DRIVE_FIXED, FILE_CASE_PRESERVED_NAMES, nullptr, 1275},
         {"an unreadable driver file", {}, {}, DRIVE_FIXED, acls, "GetKernelObjectSecurity", 5},
@@ -258,8 +259,7 @@ TEST(InstallDriverServiceFolderCheck, UnsafeFolderRegistersNothing)
         fake.currentDirectory = "C:\\Tools\\Setup";
         fake.security = c.security;
         fake.links = c.links;
-        if (strstr(c.what, "once its path was asked"))
-            fake.linksWhenOpened = {"C:\\Tools"};
+        fake.linksWhenOpened = c.linksWhenOpened;
         fake.driveType = c.driveType;
         fake.volumeFlags = c.volumeFlags;
         if (c.failing)
