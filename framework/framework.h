@@ -184,6 +184,10 @@ public:
         return ::SendMessageA(m_hWnd, message, wParam, lParam);
     }
     int MessageBox(const char* lpszText, const char* lpszCaption = nullptr, UINT nType = MB_OK);
+    // A text already in UTF-16, shown through the wide interface whatever
+    // route the framework's own texts take (NT; looked up at run time).
+    // Returns 0 where the system has no MessageBoxW.
+    int MessageBox(const wchar_t* lpszText, const wchar_t* lpszCaption, UINT nType = MB_OK);
     CMenu* GetSystemMenu(BOOL bRevert) const
     {
         return CMenu::FromHandle(::GetSystemMenu(m_hWnd, bRevert));

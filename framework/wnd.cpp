@@ -73,6 +73,14 @@ int CWnd::MessageBox(const char* lpszText, const char* lpszCaption, UINT nType)
     return ::MessageBoxA(m_hWnd, lpszText, lpszCaption, nType);
 }
 
+int CWnd::MessageBox(const wchar_t* lpszText, const wchar_t* lpszCaption, UINT nType)
+{
+    HMODULE user32 = ::GetModuleHandleA("user32.dll");
+    auto messageBox = reinterpret_cast<decltype(&::MessageBoxW)>(
+        reinterpret_cast<void*>(user32 ? ::GetProcAddress(user32, "MessageBoxW") : nullptr));
+    return messageBox ? messageBox(m_hWnd, lpszText, lpszCaption, nType) : 0;
+}
+
 BOOL CWnd::UpdateData(BOOL bSaveAndValidate)
 {
     CDataExchange dx(this, bSaveAndValidate);

@@ -1,9 +1,10 @@
 #include "actions.h"
 
 #include "driver_service.h"
-#include "folder_check.h"
+#include "gather.h"
 #include "image_path.h"
 #include "platform_api.h"
+#include "refusal_notice.h"
 #include "text_route.h"
 
 namespace {
@@ -18,27 +19,26 @@ Notice Failure(const char* text, const char* caption)
     return Notice{text, caption, MB_ICONERROR};
 }
 
-// Registers the driver service. Where the system would misread the GBK
-// display name, through the wide interface: the display name converted from
-// 936, the image path from the ANSI code page (the path was formed only after
-// that conversion proved to name the folder exactly). Through the ANSI
-// interface otherwise, and when a conversion fails.
-SC_HANDLE CreateDriverService(PlatformApi& api, SC_HANDLE manager, const char* imagePath)
+// Registers the driver service through the wide interface, so that the path
+// is stored exactly as the folder is named, on every NT and in every code
+// page; its names as this system shows our texts (text_route.h). Null with
+// the reason in `error` when it was not registered.
+SC_HANDLE CreateDriverService(PlatformApi& api, SC_HANDLE manager, const wchar_t* imagePath,
+                              DWORD& error)
 {
-    if (SystemTextRoute(api, VER_PLATFORM_WIN32_NT) == TextRoute::Wide) {
-        WideText name(api, kTextsCodePage, kDriverService.serviceName);
-        WideText displayName(api, kTextsCodePage, kDriverService.displayName);
-        WideText widePath(api, CP_ACP, imagePath);
-        if (name && displayName && widePath)
-            return api.CreateServiceW(manager, name, displayName, kDriverService.serviceAccess,
-                                      kDriverService.serviceType, kDriverService.startType,
-                                      kDriverService.errorControl, widePath, nullptr, nullptr,
-                                      nullptr, nullptr, nullptr);
+    WideText name(api, kDriverService.serviceName);
+    WideText displayName(api, kDriverService.displayName);
+    if (!name || !displayName) {
+        error = ERROR_NOT_ENOUGH_MEMORY;
+        return nullptr;
     }
-    return api.CreateServiceA(manager, kDriverService.serviceName, kDriverService.displayName,
-                              kDriverService.serviceAccess, kDriverService.serviceType,
-                              kDriverService.startType, kDriverService.errorControl, imagePath,
-                              nullptr, nullptr, nullptr, nullptr, nullptr);
+    SC_HANDLE service = api.CreateServiceW(
+        manager, name, displayName, kDriverService.serviceAccess, kDriverService.serviceType,
+        kDriverService.startType, kDriverService.errorControl, imagePath, nullptr, nullptr,
+        nullptr, nullptr, nullptr);
+    if (!service)
+        error = api.GetLastError();
+    return service;
 }
 
 }  // namespace
@@ -51,27 +51,29 @@ DWORD InstallDriverService(bool isNT, NoticeSink& sink)
     PlatformApi& api = ActivePlatformApi();
     char message[kNoticeBufferSize];
 
-    // Without a complete, faithful path nothing is registered; nor from a
-    // folder others could change, since Windows loads the driver from there
-    // into the kernel at every start. The install is reported as failed,
-    // with the reason.
+    // Without the current directory nothing is registered; nor from a place
+    // others could change, since Windows loads the driver from there into
+    // the kernel at every start. The box says which place, why, and what to
+    // do.
     ImagePath imagePath;
-    DWORD refusal = imagePath.Form(api);
-    if (refusal == ERROR_SUCCESS)
-        refusal = CheckDriverFolder(api, imagePath.c_str());
-    if (refusal != ERROR_SUCCESS) {
-        FormatErrorNotice(message, kTexts.formatCreateFailed, refusal);
-        sink.ShowNotice(Failure(message, kTexts.captionInstallFailure));
-        return refusal;
+    FolderVerdict verdict = Accepted();
+    DWORD unreadable = imagePath.Form(api);
+    if (unreadable != ERROR_SUCCESS)
+        verdict = FolderVerdict{Refusal::DirectoryUnreadable, unreadable, 0};
+    else
+        verdict = CheckDriverFolder(api, imagePath.c_str(), imagePath.FolderLength());
+    if (verdict.refusal != Refusal::None) {
+        RefusalNotice refusal(api, verdict, imagePath.c_str());
+        sink.ShowNotice(refusal.notice());
+        return verdict.code;
     }
 
     SC_HANDLE manager = api.OpenSCManagerA(nullptr, nullptr, kDriverService.managerAccess);
-    SC_HANDLE service = CreateDriverService(api, manager, imagePath.c_str());
+    DWORD outcome = ERROR_SUCCESS;
+    SC_HANDLE service = CreateDriverService(api, manager, imagePath.c_str(), outcome);
 
     Notice notice;
-    DWORD outcome = ERROR_SUCCESS;
     if (!service) {
-        outcome = api.GetLastError();
         FormatErrorNotice(message, kTexts.formatCreateFailed, outcome);
         notice = Failure(message, kTexts.captionInstallFailure);
     } else if (!api.StartServiceA(service, 0, nullptr)) {

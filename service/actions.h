@@ -8,6 +8,10 @@ struct Notice {
     const char* text;
     const char* caption;
     UINT iconKind;  // MB_ICONINFORMATION or MB_ICONERROR
+    // Where set, the text and caption shown, in UTF-16: the text names a
+    // path the ANSI code page may not hold (the program's own refusal).
+    const wchar_t* wideText = nullptr;
+    const wchar_t* wideCaption = nullptr;
 
     UINT MessageBoxType() const { return MB_OK | iconKind; }
 };
@@ -28,6 +32,10 @@ protected:
 
 // Registers KESTRAMO.SYS from the current directory as an auto-start kernel
 // driver and starts it; shows exactly one notice. Does nothing unless isNT.
+// Registers nothing from a place others than administrators could change
+// (trust/gather.h): its notice then says which place, why, and what to do,
+// and the outcome is ERROR_DRIVER_BLOCKED, or the code of a query that
+// failed.
 DWORD InstallDriverService(bool isNT, NoticeSink& sink);
 
 // Stops the service and deletes its registration; shows no notice when no

@@ -7,7 +7,7 @@
 struct DriverServiceDefinition {
     const char* serviceName;
     const char* displayName;       // code page 936
-    const char* driverFileSuffix;  // appended to the current directory
+    const wchar_t* driverFileSuffix;  // appended to the current directory
     DWORD serviceType;
     DWORD startType;
     DWORD errorControl;
@@ -38,6 +38,25 @@ struct InstallTexts {
 };
 
 extern const InstallTexts kTexts;
+
+// The box of the program's own refusal to register the driver from where
+// it lies: the heading with the code, then which place, why, and what to do.
+struct RefusalTexts {
+    const char* heading;  // takes the code, as %02x
+    const char* place;    // before the place's path
+    const char* directoryUnreadable;
+    const char* tokenUnreadable;
+    const char* placeUnreadable;
+    const char* notLocalDisk;
+    const char* sessionLetter;
+    const char* nameEndsInSpaceOrDot;
+    const char* link;
+    const char* othersCanChange;
+    const char* copyUnderProgramFiles;  // what to do
+    const char* copyToLocalDisk;
+};
+
+extern const RefusalTexts kRefusalTexts;
 
 // The code page the texts above, and the display name, are written in.
 const UINT kTextsCodePage = 936;

@@ -1,12 +1,16 @@
-// The driver's image path: the current directory followed by "\KESTRAMO.SYS".
+// The driver's image path: the current directory followed by "\KESTRAMO.SYS",
+// in UTF-16, exactly as the folder is named.
 #pragma once
 
 #include "platform_api.h"
 
+#include <stddef.h>
+
 class ImagePath {
 public:
     // The first read of the current directory asks for at most this many
-    // bytes, NUL included; the fixed buffer also holds the suffix after it.
+    // characters, NUL included; the fixed buffer also holds the suffix after
+    // it.
     static const DWORD kDirectoryCapacity = 128;
     static const int kBufferSize = 152;
 
@@ -15,30 +19,25 @@ public:
     ImagePath(const ImagePath&) = delete;
     ImagePath& operator=(const ImagePath&) = delete;
 
-    // Reads the current directory and appends the driver file name, even when
-    // the directory already ends in a backslash (a drive root). A directory
-    // too long for the fixed buffer is read again into one of the size the
-    // platform asks for, so the path is never formed from a partial read.
+    // Reads the current directory (GetCurrentDirectoryW: a folder of any
+    // name) and appends the driver file name, even when the directory already
+    // ends in a backslash (a drive root). A directory too long for the fixed
+    // buffer is read again into one of the size the platform asks for, so
+    // the path is never formed from a partial read.
     //
-    // The ANSI directory must name the folder the person stands in: it is
-    // compared with the directory read again as UTF-16. A name the ANSI code
-    // page cannot hold comes back with '?' or a look-alike character in
-    // place of some letters, and would register a driver from a folder that
-    // does not exist, or from another one; no path is formed then.
-    //
-    // Returns ERROR_SUCCESS; the platform's code when the directory could not
-    // be read; ERROR_NO_UNICODE_TRANSLATION when its ANSI form is not
-    // faithful (or either read changed in between).
+    // Returns ERROR_SUCCESS, or the platform's code when the directory could
+    // not be read; no path is formed then.
     DWORD Form(PlatformApi& api);
 
-    const char* c_str() const { return m_path; }
+    const wchar_t* c_str() const { return m_path; }
+    // The current directory's length: the path up to the driver's name.
+    size_t FolderLength() const { return m_folderLength; }
 
 private:
     void ReleaseHeap();
-    static bool NamesTheCurrentDirectory(PlatformApi& api, const char* directory,
-                                         size_t length);
 
-    char m_buffer[kBufferSize];
-    char* m_heap;
-    const char* m_path;
+    wchar_t m_buffer[kBufferSize];
+    wchar_t* m_heap;
+    const wchar_t* m_path;
+    size_t m_folderLength;
 };

@@ -20,16 +20,16 @@ template <typename Function> Function Advapi32Function(const char* name)
     return SystemFunction<Function>("advapi32.dll", name);
 }
 
+template <typename Function> Function Kernel32Function(const char* name)
+{
+    return SystemFunction<Function>("kernel32.dll", name);
+}
+
 class Win32PlatformApi final : public PlatformApi {
 public:
     BOOL GetVersionExA(OSVERSIONINFOA* info) override { return ::GetVersionExA(info); }
 
     DWORD GetVersion() override { return ::GetVersion(); }
-
-    DWORD GetCurrentDirectoryA(DWORD capacity, char* buffer) override
-    {
-        return ::GetCurrentDirectoryA(capacity, buffer);
-    }
 
     DWORD GetCurrentDirectoryW(DWORD capacity, wchar_t* buffer) override
     {
@@ -46,25 +46,36 @@ public:
 
     BOOL IsValidCodePage(UINT codePage) override { return ::IsValidCodePage(codePage); }
 
-    BOOL IsDBCSLeadByte(BYTE byte) override { return ::IsDBCSLeadByte(byte); }
-
-    UINT GetDriveTypeA(const char* root) override { return ::GetDriveTypeA(root); }
-
-    BOOL GetVolumeInformationA(const char* root, char* name, DWORD nameSize, DWORD* serialNumber,
-                               DWORD* maxComponentLength, DWORD* flags, char* fileSystem,
-                               DWORD fileSystemSize) override
+    UINT GetDriveTypeW(const wchar_t* root) override
     {
-        return ::GetVolumeInformationA(root, name, nameSize, serialNumber, maxComponentLength,
-                                       flags, fileSystem, fileSystemSize);
+        auto query = Kernel32Function<decltype(&::GetDriveTypeW)>("GetDriveTypeW");
+        return query ? query(root) : DRIVE_UNKNOWN;
     }
 
-    DWORD GetFileAttributesA(const char* path) override { return ::GetFileAttributesA(path); }
-
-    HANDLE OpenForQuery(const char* path, DWORD flags) override
+    BOOL GetVolumeInformationW(const wchar_t* root, wchar_t* name, DWORD nameSize,
+                               DWORD* serialNumber, DWORD* maxComponentLength, DWORD* flags,
+                               wchar_t* fileSystem, DWORD fileSystemSize) override
     {
-        return ::CreateFileA(path, READ_CONTROL | FILE_READ_ATTRIBUTES,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                             OPEN_EXISTING, flags, nullptr);
+        auto query =
+            Kernel32Function<decltype(&::GetVolumeInformationW)>("GetVolumeInformationW");
+        return query && query(root, name, nameSize, serialNumber, maxComponentLength, flags,
+                              fileSystem, fileSystemSize);
+    }
+
+    DWORD GetFileAttributesW(const wchar_t* path) override
+    {
+        auto query = Kernel32Function<decltype(&::GetFileAttributesW)>("GetFileAttributesW");
+        return query ? query(path) : INVALID_FILE_ATTRIBUTES;
+    }
+
+    HANDLE OpenForQuery(const wchar_t* path, DWORD flags) override
+    {
+        auto open = Kernel32Function<decltype(&::CreateFileW)>("CreateFileW");
+        if (!open)
+            return INVALID_HANDLE_VALUE;
+        return open(path, READ_CONTROL | FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    flags, nullptr);
     }
 
     BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) override
@@ -81,9 +92,9 @@ public:
         return query && query(object, requested, descriptor, length, needed);
     }
 
-    DWORD QueryDosDeviceA(const char* device, char* target, DWORD capacity) override
+    DWORD QueryDosDeviceW(const wchar_t* device, wchar_t* target, DWORD capacity) override
     {
-        auto query = SystemFunction<decltype(&::QueryDosDeviceA)>("kernel32.dll", "QueryDosDeviceA");
+        auto query = Kernel32Function<decltype(&::QueryDosDeviceW)>("QueryDosDeviceW");
         return query ? query(device, target, capacity) : 0;
     }
 
@@ -110,17 +121,6 @@ public:
     SC_HANDLE OpenServiceA(SC_HANDLE manager, const char* serviceName, DWORD access) override
     {
         return ::OpenServiceA(manager, serviceName, access);
-    }
-
-    SC_HANDLE CreateServiceA(SC_HANDLE manager, const char* serviceName, const char* displayName,
-                             DWORD access, DWORD serviceType, DWORD startType, DWORD errorControl,
-                             const char* imagePath, const char* loadOrderGroup, DWORD* tagId,
-                             const char* dependencies, const char* startName,
-                             const char* password) override
-    {
-        return ::CreateServiceA(manager, serviceName, displayName, access, serviceType, startType,
-                                errorControl, imagePath, loadOrderGroup, tagId, dependencies,
-                                startName, password);
     }
 
     SC_HANDLE CreateServiceW(SC_HANDLE manager, const wchar_t* serviceName,

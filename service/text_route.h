@@ -18,11 +18,13 @@ TextRoute ChooseTextRoute(DWORD platformId, UINT ansiCodePage, bool gbkInstalled
 // The route on this system, asked of `api`, for a system of `platformId`.
 TextRoute SystemTextRoute(PlatformApi& api, DWORD platformId);
 
-// Text converted to UTF-16 from `codePage` through `api`, rejecting bytes
-// that are not valid there; null when it cannot be converted.
+// One of our texts (code page 936) in UTF-16, as this system shows it:
+// converted from 936 on the wide route; elsewhere, and where that fails, its
+// bytes read in the ANSI code page, as the ANSI interfaces read them (on 936
+// itself, the same). Null only where no memory is left.
 class WideText {
 public:
-    WideText(PlatformApi& api, UINT codePage, const char* text);
+    WideText(PlatformApi& api, const char* text);
     ~WideText();
     WideText(const WideText&) = delete;
     WideText& operator=(const WideText&) = delete;
@@ -32,3 +34,7 @@ public:
 private:
     wchar_t* m_text;
 };
+
+// Converts `text` as WideText does into `wide`, which holds `capacity`
+// characters; the characters written, NUL included, or 0.
+int ConvertText(PlatformApi& api, const char* text, wchar_t* wide, int capacity);

@@ -3,6 +3,22 @@
 #include <sddl.h>
 #include <string.h>
 
+std::string Utf8(const std::wstring& text)
+{
+    std::string out(text.size() * 3, '\0');
+    out.resize(::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                     &out[0], static_cast<int>(out.size()), nullptr, nullptr));
+    return out;
+}
+
+std::wstring Utf16(const std::string& text)
+{
+    std::wstring out(text.size(), L'\0');
+    out.resize(::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                     &out[0], static_cast<int>(out.size())));
+    return out;
+}
+
 int FakePlatformApi::OpenHandles() const
 {
     int count = 0;
@@ -14,9 +30,7 @@ int FakePlatformApi::OpenHandles() const
 bool FakePlatformApi::AnyServiceManagerCall() const
 {
     for (const std::string& call : calls) {
-        if (call != "GetVersionExA" && call != "GetCurrentDirectoryA" &&
-            call != "GetCurrentDirectoryW" && call != "MultiByteToWideChar" &&
-            call != "GetLastError" && call.compare(0, 7, "Notice:") != 0)
+        if (call != "GetVersionExA" && call != "GetCurrentDirectoryW" && call != "GetLastError" && call.compare(0, 7, "Notice:") != 0)
             return true;
     }
     return false;
@@ -67,34 +81,16 @@ DWORD FakePlatformApi::GetVersion()
     return majorVersion | 1u << 8 | 2600u << 16;
 }
 
-DWORD FakePlatformApi::GetCurrentDirectoryA(DWORD capacity, char* buffer)
-{
-    calls.push_back("GetCurrentDirectoryA");
-    directoryCapacities.push_back(capacity);
-    if (Injected("GetCurrentDirectoryA"))
-        return 0;
-    DWORD length = static_cast<DWORD>(currentDirectory.size());
-    if (length + 1 > capacity)
-        return length + 1;  // like the platform: nothing written, size needed returned
-    memcpy(buffer, currentDirectory.c_str(), length + 1);
-    return length;
-}
-
 DWORD FakePlatformApi::GetCurrentDirectoryW(DWORD capacity, wchar_t* buffer)
 {
     calls.push_back("GetCurrentDirectoryW");
+    directoryCapacities.push_back(capacity);
     if (Injected("GetCurrentDirectoryW"))
         return 0;
-    std::wstring directory = wideDirectory;
-    if (directory.empty()) {
-        directory.resize(currentDirectory.size());
-        directory.resize(::MultiByteToWideChar(ansiCodePage, 0, currentDirectory.data(),
-                                               static_cast<int>(currentDirectory.size()),
-                                               &directory[0], static_cast<int>(directory.size())));
-    }
+    std::wstring directory = Utf16(currentDirectory);
     DWORD length = static_cast<DWORD>(directory.size());
     if (length + 1 > capacity)
-        return length + 1;
+        return length + 1;  // like the platform: nothing written, size needed returned
     memcpy(buffer, directory.c_str(), (length + 1) * sizeof(wchar_t));
     return length;
 }
@@ -102,7 +98,6 @@ DWORD FakePlatformApi::GetCurrentDirectoryW(DWORD capacity, wchar_t* buffer)
 int FakePlatformApi::MultiByteToWideChar(UINT codePage, DWORD flags, const char* text,
                                          int length, wchar_t* wide, int capacity)
 {
-    calls.push_back("MultiByteToWideChar");
     if (Injected("MultiByteToWideChar"))
         return 0;
     if (codePage == CP_ACP)
@@ -143,17 +138,17 @@ std::vector<BYTE> TokenGroupsFor(const std::vector<std::pair<const char*, DWORD>
 
 }  // namespace
 
-std::string FakePlatformApi::Resolved(const char* path)
+std::string FakePlatformApi::Resolved(const wchar_t* path)
 {
-    if (strncmp(path, "\\\\?\\", 4) == 0)
-        return path + 4;
-    std::string resolved = path;
+    std::string resolved = Utf8(path);
+    if (resolved.compare(0, 4, "\\\\?\\") == 0)
+        return resolved.substr(4);
     while (resolved.size() > 3 && (resolved.back() == ' ' || resolved.back() == '.'))
         resolved.pop_back();
     return resolved;
 }
 
-void FakePlatformApi::FolderQuery(const char* operation, const char* path)
+void FakePlatformApi::FolderQuery(const char* operation, const std::string& path)
 {
     folderQueries.push_back(std::string(operation) + " " + path);
     m_callsAtFolderQuery = calls.size();
@@ -169,17 +164,17 @@ BOOL FakePlatformApi::Answer(const void* data, DWORD size, void* buffer, DWORD l
     return TRUE;
 }
 
-UINT FakePlatformApi::GetDriveTypeA(const char* root)
+UINT FakePlatformApi::GetDriveTypeW(const wchar_t* root)
 {
-    FolderQuery("GetDriveTypeA", root);
+    FolderQuery("GetDriveTypeW", Utf8(root));
     return driveType;
 }
 
-BOOL FakePlatformApi::GetVolumeInformationA(const char* root, char*, DWORD, DWORD*, DWORD*,
-                                            DWORD* flags, char*, DWORD)
+BOOL FakePlatformApi::GetVolumeInformationW(const wchar_t* root, wchar_t*, DWORD, DWORD*, DWORD*,
+                                            DWORD* flags, wchar_t*, DWORD)
 {
-    FolderQuery("GetVolumeInformationA", root);
-    if (Injected("GetVolumeInformationA"))
+    FolderQuery("GetVolumeInformationW", Utf8(root));
+    if (Injected("GetVolumeInformationW"))
         return FALSE;
     *flags = volumeFlags;
     return TRUE;
@@ -198,9 +193,9 @@ DWORD FakePlatformApi::AttributesOf(const std::string& resolved, bool opened) co
                 : FILE_ATTRIBUTE_DIRECTORY;
 }
 
-HANDLE FakePlatformApi::OpenForQuery(const char* path, DWORD flags)
+HANDLE FakePlatformApi::OpenForQuery(const wchar_t* path, DWORD flags)
 {
-    FolderQuery("OpenForQuery", path);
+    FolderQuery("OpenForQuery", Utf8(path));
     if (Injected("OpenForQuery"))
         return INVALID_HANDLE_VALUE;
     if (!(flags & FILE_FLAG_BACKUP_SEMANTICS))  // a folder cannot be opened without it
@@ -248,27 +243,28 @@ BOOL FakePlatformApi::GetKernelObjectSecurity(HANDLE object, SECURITY_INFORMATIO
     return answered;
 }
 
-DWORD FakePlatformApi::GetFileAttributesA(const char* path)
+DWORD FakePlatformApi::GetFileAttributesW(const wchar_t* path)
 {
-    FolderQuery("GetFileAttributesA", path);
-    if (Injected("GetFileAttributesA"))
+    FolderQuery("GetFileAttributesW", Utf8(path));
+    if (Injected("GetFileAttributesW"))
         return INVALID_FILE_ATTRIBUTES;
     if (!Exists(Resolved(path)))
         return Fail(ERROR_FILE_NOT_FOUND, INVALID_FILE_ATTRIBUTES);
     return AttributesOf(Resolved(path), false);
 }
 
-DWORD FakePlatformApi::QueryDosDeviceA(const char* device, char* target, DWORD capacity)
+DWORD FakePlatformApi::QueryDosDeviceW(const wchar_t* device, wchar_t* target, DWORD capacity)
 {
-    FolderQuery("QueryDosDeviceA", device);
-    if (Injected("QueryDosDeviceA"))
+    FolderQuery("QueryDosDeviceW", Utf8(device));
+    if (Injected("QueryDosDeviceW"))
         return 0;
     // One string, then the list's closing null.
-    DWORD size = static_cast<DWORD>(dosDevice.size() + 2);
+    std::wstring wide = Utf16(dosDevice);
+    DWORD size = static_cast<DWORD>(wide.size() + 2);
     if (capacity < size)
         return Fail(ERROR_INSUFFICIENT_BUFFER, DWORD(0));
-    memcpy(target, dosDevice.c_str(), dosDevice.size() + 1);
-    target[size - 1] = '\0';
+    memcpy(target, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
+    target[size - 1] = L'\0';
     return size;
 }
 
@@ -396,18 +392,6 @@ SC_HANDLE FakePlatformApi::Create(const char* operation, SC_HANDLE manager,
     return NewHandle(Kind::Service);
 }
 
-SC_HANDLE FakePlatformApi::CreateServiceA(
-    SC_HANDLE manager, const char* serviceName, const char* displayName, DWORD access,
-    DWORD serviceType, DWORD startType, DWORD errorControl, const char* imagePath,
-    const char* loadOrderGroup, DWORD* tagId, const char* dependencies, const char* startName,
-    const char* password)
-{
-    return Create("CreateServiceA", manager,
-                  Creation{serviceName, displayName, imagePath, L"", L"", L"", access,
-                           serviceType, startType, errorControl,
-                           !loadOrderGroup && !tagId && !dependencies && !startName && !password});
-}
-
 SC_HANDLE FakePlatformApi::CreateServiceW(
     SC_HANDLE manager, const wchar_t* serviceName, const wchar_t* displayName, DWORD access,
     DWORD serviceType, DWORD startType, DWORD errorControl, const wchar_t* imagePath,
@@ -415,8 +399,8 @@ SC_HANDLE FakePlatformApi::CreateServiceW(
     const wchar_t* startName, const wchar_t* password)
 {
     return Create("CreateServiceW", manager,
-                  Creation{"", "", "", serviceName, displayName, imagePath, access, serviceType,
-                           startType, errorControl,
+                  Creation{Utf8(serviceName), Utf8(displayName), Utf8(imagePath), access,
+                           serviceType, startType, errorControl,
                            !loadOrderGroup && !tagId && !dependencies && !startName && !password});
 }
 
@@ -506,7 +490,11 @@ DWORD FakePlatformApi::GetLastError()
 
 void RecordingNoticeSink::ShowNotice(const Notice& notice)
 {
-    shown.push_back(Shown{notice.text, notice.caption, notice.MessageBoxType()});
+    if (notice.wideText)
+        shown.push_back(Shown{Utf8(notice.wideText), Utf8(notice.wideCaption),
+                              notice.MessageBoxType(), true});
+    else
+        shown.push_back(Shown{notice.text, notice.caption, notice.MessageBoxType(), false});
     if (m_log)
         m_log->calls.push_back("Notice:" + std::string(notice.caption));
 }

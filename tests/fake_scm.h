@@ -10,16 +10,19 @@
 #include <string>
 #include <vector>
 
+// UTF-16 as UTF-8, and back: how the fake and its tests write the wide
+// platform's texts.
+std::string Utf8(const std::wstring& text);
+std::wstring Utf16(const std::string& text);
+
 class FakePlatformApi : public PlatformApi {
 public:
     // Platform state, set by the test.
     DWORD platformId = VER_PLATFORM_WIN32_NT;
     DWORD majorVersion = 5;  // on NT: GetVersionExA and GetVersion (XP unless set)
     bool versionQueryFails = false;
+    // What GetCurrentDirectoryW reads, written here as UTF-8.
     std::string currentDirectory = "C:\\Setup";
-    // What GetCurrentDirectoryW reads; empty: the ANSI directory, faithfully
-    // converted. A name the ANSI code page lost is set here in full.
-    std::wstring wideDirectory;
     UINT ansiCodePage = 936;           // what GetACP reports
     bool gbkInstalled = true;          // IsValidCodePage(936)
     UINT failingCodePage = 0;          // MultiByteToWideChar from it fails
@@ -37,8 +40,9 @@ public:
     // the query is not supported, as before Vista) with, for
     // TokenElevationTypeDefault, whether it holds INTERACTIVE and, for
     // TokenElevationTypeFull, the attributes of Administrators in the linked
-    // token. Paths are looked up as Windows reads them: after "\\?\" as they
-    // stand, otherwise without the trailing spaces and dots of the last name.
+    // token. Paths, written as UTF-8, are looked up as Windows reads them:
+    // after "\\?\" as they stand, otherwise without the trailing spaces and
+    // dots of the last name.
     UINT driveType = DRIVE_FIXED;
     DWORD volumeFlags = FILE_PERSISTENT_ACLS;
     std::string dosDevice = "\\Device\\HarddiskVolume2";
@@ -53,11 +57,9 @@ public:
     bool interactive = true;
     DWORD linkedAdministrators = SE_GROUP_USE_FOR_DENY_ONLY;
 
-    // What CreateServiceA or CreateServiceW was given; the wide one's texts
-    // are kept as UTF-16 in the wide members, the narrow ones left empty.
+    // What CreateServiceW was given, its texts as UTF-8.
     struct Creation {
         std::string name, displayName, imagePath;
-        std::wstring wideName, wideDisplayName, wideImagePath;
         DWORD access, serviceType, startType, errorControl;
         bool nullOptionals;
     };
@@ -70,12 +72,11 @@ public:
     // Every call in order, by operation name (CloseServiceHandle also says
     // which handle: "(manager)", "(service)", "(null)"); notices shown through
     // a RecordingNoticeSink bound to this fake are logged here too. Left out,
-    // since they change nothing: the locale queries GetACP, IsValidCodePage
-    // and IsDBCSLeadByte, and the folder check's queries with any
-    // GetLastError right after one; those go to `folderQueries` as
-    // "operation path".
+    // since they change nothing: the locale queries GetACP and
+    // IsValidCodePage, MultiByteToWideChar, and the folder check's queries with any GetLastError
+    // right after one; those go to `folderQueries` as "operation path".
     std::vector<std::string> calls;
-    std::vector<DWORD> directoryCapacities;  // capacity of each GetCurrentDirectoryA
+    std::vector<DWORD> directoryCapacities;  // capacity of each GetCurrentDirectoryW
     std::vector<std::string> folderQueries;
 
     int OpenHandles() const;
@@ -84,20 +85,18 @@ public:
 
     BOOL GetVersionExA(OSVERSIONINFOA* info) override;
     DWORD GetVersion() override;
-    DWORD GetCurrentDirectoryA(DWORD capacity, char* buffer) override;
     DWORD GetCurrentDirectoryW(DWORD capacity, wchar_t* buffer) override;
     int MultiByteToWideChar(UINT codePage, DWORD flags, const char* text, int length,
                             wchar_t* wide, int capacity) override;
     UINT GetACP() override { return ansiCodePage; }
     BOOL IsValidCodePage(UINT codePage) override { return codePage == 936 ? gbkInstalled : TRUE; }
-    BOOL IsDBCSLeadByte(BYTE byte) override { return ::IsDBCSLeadByteEx(ansiCodePage, byte); }
-    UINT GetDriveTypeA(const char* root) override;
-    BOOL GetVolumeInformationA(const char* root, char* name, DWORD nameSize, DWORD* serialNumber,
-                               DWORD* maxComponentLength, DWORD* flags, char* fileSystem,
-                               DWORD fileSystemSize) override;
-    DWORD GetFileAttributesA(const char* path) override;
-    DWORD QueryDosDeviceA(const char* device, char* target, DWORD capacity) override;
-    HANDLE OpenForQuery(const char* path, DWORD flags) override;
+    UINT GetDriveTypeW(const wchar_t* root) override;
+    BOOL GetVolumeInformationW(const wchar_t* root, wchar_t* name, DWORD nameSize,
+                               DWORD* serialNumber, DWORD* maxComponentLength, DWORD* flags,
+                               wchar_t* fileSystem, DWORD fileSystemSize) override;
+    DWORD GetFileAttributesW(const wchar_t* path) override;
+    DWORD QueryDosDeviceW(const wchar_t* device, wchar_t* target, DWORD capacity) override;
+    HANDLE OpenForQuery(const wchar_t* path, DWORD flags) override;
     BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) override;
     BOOL GetKernelObjectSecurity(HANDLE object, SECURITY_INFORMATION requested,
                                  PSECURITY_DESCRIPTOR descriptor, DWORD length,
@@ -108,11 +107,6 @@ public:
     BOOL CloseHandle(HANDLE handle) override;
     SC_HANDLE OpenSCManagerA(const char* machine, const char* database, DWORD access) override;
     SC_HANDLE OpenServiceA(SC_HANDLE manager, const char* serviceName, DWORD access) override;
-    SC_HANDLE CreateServiceA(SC_HANDLE manager, const char* serviceName, const char* displayName,
-                             DWORD access, DWORD serviceType, DWORD startType, DWORD errorControl,
-                             const char* imagePath, const char* loadOrderGroup, DWORD* tagId,
-                             const char* dependencies, const char* startName,
-                             const char* password) override;
     SC_HANDLE CreateServiceW(SC_HANDLE manager, const wchar_t* serviceName,
                              const wchar_t* displayName, DWORD access, DWORD serviceType,
                              DWORD startType, DWORD errorControl, const wchar_t* imagePath,
@@ -134,8 +128,8 @@ private:
     };
 
     bool Injected(const char* operation);
-    void FolderQuery(const char* operation, const char* path);
-    static std::string Resolved(const char* path);
+    void FolderQuery(const char* operation, const std::string& path);
+    static std::string Resolved(const wchar_t* path);
     bool Exists(const std::string& resolved) const;
     // A folder, or a link where the path is one (`opened`: also where it
     // became one once its path was asked).
@@ -170,9 +164,12 @@ class RecordingNoticeSink final : public NoticeSink {
 public:
     explicit RecordingNoticeSink(FakePlatformApi* log = nullptr) : m_log(log) {}
 
+    // A notice's text and caption as shown: the wide ones as UTF-8 where
+    // it has them.
     struct Shown {
         std::string text, caption;
         UINT type;
+        bool wide;
     };
     std::vector<Shown> shown;
 

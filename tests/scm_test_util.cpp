@@ -129,22 +129,29 @@ DWORD RunProgram(const std::string& commandLine)
 
 namespace {
 
-// The Unix name of a path of the prefix; "" where Wine cannot say.
-std::string UnixName(const std::string& windowsPath)
+std::wstring Widened(const std::string& ascii)
+{
+    return std::wstring(ascii.begin(), ascii.end());  // the test folders are ASCII
+}
+
+}  // namespace
+
+std::string UnixName(const std::wstring& windowsPath)
 {
     typedef char*(CDECL * UnixFileNameFn)(const wchar_t*);
     auto unixNameOf = reinterpret_cast<UnixFileNameFn>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    std::wstring wide(windowsPath.begin(), windowsPath.end());  // the test folders are ASCII
-    char* name = unixNameOf ? unixNameOf(wide.c_str()) : nullptr;
+    char* name = unixNameOf ? unixNameOf(windowsPath.c_str()) : nullptr;
     std::string copy = name ? name : "";
     HeapFree(GetProcessHeap(), 0, name);
     return copy;
 }
 
+namespace {
+
 // Runs a Unix shell command on these paths ("$1", "$2", ...) of the prefix
 // and waits until it is done.
-bool RunUnixCommand(const std::string& command, std::vector<std::string> paths)
+bool RunUnixCommand(const std::string& command, std::vector<std::wstring> paths)
 {
     // Wine starts a Unix program named by its Windows path, but cannot wait
     // for it: the command removes a marker file when it is done.
@@ -155,20 +162,24 @@ bool RunUnixCommand(const std::string& command, std::vector<std::string> paths)
     if (file == INVALID_HANDLE_VALUE)
         return false;
     CloseHandle(file);
-    paths.push_back(marker);
+    paths.push_back(Widened(marker));
+    // Built in UTF-16: a Unix name (UTF-8) need not fit the ANSI code page.
     std::string line = "sh -c \"" + command + " && rm \\\"$" + std::to_string(paths.size()) +
                        "\\\"\" sh";
     bool named = true;
-    for (const std::string& path : paths) {
+    for (const std::wstring& path : paths) {
         std::string unixPath = UnixName(path);
         named = named && !unixPath.empty();
         line += " \"" + unixPath + "\"";
     }
-    STARTUPINFOA startup = {};
+    std::wstring wideLine(line.size() + 1, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, &wideLine[0],
+                        static_cast<int>(wideLine.size()));
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!named || !CreateProcessA("Z:\\bin\\sh", &line[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                  nullptr, &startup, &process)) {
+    if (!named || !CreateProcessW(L"Z:\\bin\\sh", &wideLine[0], nullptr, nullptr, FALSE, 0,
+                                  nullptr, nullptr, &startup, &process)) {
         DeleteFileA(marker.c_str());
         return false;
     }
@@ -179,19 +190,24 @@ bool RunUnixCommand(const std::string& command, std::vector<std::string> paths)
 
 }  // namespace
 
-bool SetUnixMode(const std::string& path, const char* mode)
+bool SetUnixMode(const std::wstring& path, const char* mode)
 {
     return RunUnixCommand(std::string("chmod ") + mode + " \\\"$1\\\"", {path});
 }
 
+bool SetUnixMode(const std::string& path, const char* mode)
+{
+    return SetUnixMode(Widened(path), mode);
+}
+
 bool MakeUnixLink(const std::string& target, const std::string& link)
 {
-    return RunUnixCommand("ln -s \\\"$1\\\" \\\"$2\\\"", {target, link});
+    return RunUnixCommand("ln -s \\\"$1\\\" \\\"$2\\\"", {Widened(target), Widened(link)});
 }
 
 bool RemoveUnixLink(const std::string& link)
 {
-    return RunUnixCommand("rm -f \\\"$1\\\"", {link});
+    return RunUnixCommand("rm -f \\\"$1\\\"", {Widened(link)});
 }
 
 std::string TestDriverPath()

@@ -93,10 +93,14 @@ std::string ProgramFolder();
 // (0xFFFFFFFF if it could not be started or did not end).
 DWORD RunProgram(const std::string& commandLine);
 
+// The Unix name of a path of the prefix; "" where Wine cannot say.
+std::string UnixName(const std::wstring& windowsPath);
+
 // Sets the Unix permissions (chmod `mode`) of a file or folder of the
 // prefix: Wine derives its owner and DACL from them (0777: Everyone may
 // write; 0755: only read and execute).
 bool SetUnixMode(const std::string& path, const char* mode);
+bool SetUnixMode(const std::wstring& path, const char* mode);
 
 // Makes `link` a Unix symbolic link to `target`, and removes one; both are
 // paths of the prefix. Wine shows a link to a folder as a reparse point.

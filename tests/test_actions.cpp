@@ -56,14 +56,13 @@ TEST_F(InstallDriverServiceTest, RegistersAndStartsTheDriver)
 
     ASSERT_EQ(sink.shown.size(), 1u);
     ExpectNotice(0, kTexts.noticeInstalled, kTexts.captionSuccess, 0x40);
-    EXPECT_EQ(fake.calls, (Calls{"GetCurrentDirectoryA", "GetCurrentDirectoryW",
-                                 "MultiByteToWideChar", "OpenSCManagerA", "CreateServiceA",
+    EXPECT_EQ(fake.calls, (Calls{"GetCurrentDirectoryW", "OpenSCManagerA", "CreateServiceW",
                                  "StartServiceA", kSuccess, "CloseServiceHandle(service)",
                                  "CloseServiceHandle(manager)"}));
     ASSERT_EQ(fake.creations.size(), 1u);
     const auto& created = fake.creations[0];
     EXPECT_EQ(created.name, "KESTRAMO");
-    EXPECT_EQ(created.displayName, kDriverService.displayName);
+    EXPECT_EQ(created.displayName, u8"KESTRAMO 核心驱动程序");
     EXPECT_EQ(created.imagePath, "C:\\Setup\\KESTRAMO.SYS");
     EXPECT_EQ(created.access, DWORD(SERVICE_ALL_ACCESS));
     EXPECT_EQ(created.serviceType, DWORD(SERVICE_KERNEL_DRIVER));
@@ -76,13 +75,12 @@ TEST_F(InstallDriverServiceTest, RegistersAndStartsTheDriver)
 
 TEST_F(InstallDriverServiceTest, CreationFailureIsFatalAndRegistersNothing)
 {
-    fake.FailNext("CreateServiceA", ERROR_ACCESS_DENIED);
+    fake.FailNext("CreateServiceW", ERROR_ACCESS_DENIED);
     EXPECT_EQ(InstallDriverService(true, sink), DWORD(ERROR_ACCESS_DENIED));
 
     ASSERT_EQ(sink.shown.size(), 1u);
     ExpectNotice(0, Formatted(kTexts.formatCreateFailed, 5), kTexts.captionInstallFailure, 0x10);
-    EXPECT_EQ(fake.calls, (Calls{"GetCurrentDirectoryA", "GetCurrentDirectoryW",
-                                 "MultiByteToWideChar", "OpenSCManagerA", "CreateServiceA",
+    EXPECT_EQ(fake.calls, (Calls{"GetCurrentDirectoryW", "OpenSCManagerA", "CreateServiceW",
                                  "GetLastError", kFatal, "CloseServiceHandle(null)",
                                  "CloseServiceHandle(manager)"}));
     EXPECT_FALSE(fake.serviceRegistered);
@@ -106,8 +104,7 @@ TEST_F(InstallDriverServiceTest, UnopenableManagerShowsTheCreationFailure)
     ASSERT_EQ(sink.shown.size(), 1u);
     ExpectNotice(0, Formatted(kTexts.formatCreateFailed, ERROR_INVALID_HANDLE),
                  kTexts.captionInstallFailure, 0x10);
-    EXPECT_EQ(fake.calls, (Calls{"GetCurrentDirectoryA", "GetCurrentDirectoryW",
-                                 "MultiByteToWideChar", "OpenSCManagerA", "CreateServiceA",
+    EXPECT_EQ(fake.calls, (Calls{"GetCurrentDirectoryW", "OpenSCManagerA", "CreateServiceW",
                                  "GetLastError", kFatal, "CloseServiceHandle(null)",
                                  "CloseServiceHandle(null)"}));
     EXPECT_FALSE(fake.serviceRegistered);
@@ -121,8 +118,7 @@ TEST_F(InstallDriverServiceTest, StartFailureLeavesTheRegistration)
     ASSERT_EQ(sink.shown.size(), 1u);
     ExpectNotice(0, Formatted(kTexts.formatStartFailed, ERROR_FILE_NOT_FOUND),
                  kTexts.captionInstallFailure, 0x10);
-    EXPECT_EQ(fake.calls, (Calls{"GetCurrentDirectoryA", "GetCurrentDirectoryW",
-                                 "MultiByteToWideChar", "OpenSCManagerA", "CreateServiceA",
+    EXPECT_EQ(fake.calls, (Calls{"GetCurrentDirectoryW", "OpenSCManagerA", "CreateServiceW",
                                  "StartServiceA", "GetLastError", kFatal,
                                  "CloseServiceHandle(service)", "CloseServiceHandle(manager)"}));
     EXPECT_TRUE(fake.serviceRegistered);
@@ -147,116 +143,146 @@ TEST_F(InstallDriverServiceTest, LongCurrentDirectoryIsRegisteredInFull)
     ExpectNotice(0, kTexts.noticeInstalled, kTexts.captionSuccess, 0x40);
 }
 
-TEST_F(InstallDriverServiceTest, UnreadableDirectoryRegistersNothing)
+// A folder of any name: the path reaches CreateServiceW exactly as the
+// folder is named, whatever the ANSI code page, 936 included.
+TEST(InstallDriverServiceAnyFolder, RegistersTheExactPathInEveryCodePage)
 {
-    fake.FailNext("GetCurrentDirectoryA", ERROR_PATH_NOT_FOUND);
-    EXPECT_EQ(InstallDriverService(true, sink), DWORD(ERROR_PATH_NOT_FOUND));
-    ASSERT_EQ(sink.shown.size(), 1u);
-    ExpectNotice(0, Formatted(kTexts.formatCreateFailed, ERROR_PATH_NOT_FOUND),
-                 kTexts.captionInstallFailure, 0x10);
-    EXPECT_TRUE(fake.creations.empty());
-    EXPECT_FALSE(fake.AnyServiceManagerCall());
-}
-
-// The ANSI directory must name the folder the person stands in, or nothing
-// is registered.
-TEST(InstallDriverServiceDirectoryCheck, UnfaithfulAnsiDirectoryRegistersNothing)
-{
-    struct Case {
-        const char* what;
-        std::string ansi;
-        std::wstring wide;
-        const char* failing;  // a read or conversion that fails, or null
+    const char* const folders[] = {
+        u8"C:\\한국어 폴더",
+        u8"C:\\Setup \U0001F600",
+        u8"C:\\Привет\\Γειά σου",
+        u8"D:\\驱动 é Ａ",
+        "C:\\Setup",
     };
-    const Case cases[] = {
-        {"letters lost", "C:\\Setup\\??", L"C:\\Setup\\\uD55C\uAD6D", nullptr},
-        {"best-fit look-alike", "C:\\Setup\\a", L"C:\\Setup\\\u0103", nullptr},
-        {"long and lossy", "C:\\" + std::string(150, '?'), L"C:\\" + std::wstring(150, L'\uD55C'),
-         nullptr},
-        {"wide read fails", "C:\\Setup", L"", "GetCurrentDirectoryW"},
-        {"conversion fails", "C:\\Setup", L"", "MultiByteToWideChar"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        FakePlatformApi fake;
-        ScopedPlatformApi scope{&fake};
-        RecordingNoticeSink sink{&fake};
-        fake.currentDirectory = c.ansi;
-        fake.wideDirectory = c.wide;
-        if (c.failing)
-            fake.FailNext(c.failing, ERROR_INVALID_PARAMETER);
-
-        EXPECT_EQ(InstallDriverService(true, sink), DWORD(ERROR_NO_UNICODE_TRANSLATION));
-
-        ASSERT_EQ(sink.shown.size(), 1u);
-        EXPECT_NE(sink.shown[0].text.find("[CreateService (0x459)]"), std::string::npos)
-            << sink.shown[0].text;
-        EXPECT_EQ(sink.shown[0].caption, kTexts.captionInstallFailure);
-        EXPECT_EQ(sink.shown[0].type, 0x10u);
-        EXPECT_FALSE(fake.AnyServiceManagerCall());
-        EXPECT_TRUE(fake.creations.empty());
+    for (UINT codePage : {936u, 1252u, 932u}) {
+        for (const char* folder : folders) {
+            SCOPED_TRACE(std::to_string(codePage) + " " + folder);
+            FakePlatformApi fake;
+            ScopedPlatformApi scope{&fake};
+            RecordingNoticeSink sink{&fake};
+            fake.ansiCodePage = codePage;
+            fake.currentDirectory = folder;
+            EXPECT_EQ(InstallDriverService(true, sink), 0u);
+            ASSERT_EQ(fake.creations.size(), 1u);
+            EXPECT_EQ(fake.creations[0].imagePath, std::string(folder) + "\\KESTRAMO.SYS");
+        }
     }
 }
 
-TEST_F(InstallDriverServiceTest, FaithfulNonAsciiDirectoryInstallsAsBefore)
+namespace {
+
+std::string FromGbk(const char* text)
 {
-    // "驱动 é" and a full-width "Ａ", as GBK bytes.
-    fake.currentDirectory = "C:\\\xC7\xFD\xB6\xAF \xA8\xA6\xA3\xC1";
-    fake.wideDirectory = L"C:\\\u9A71\u52A8 \u00E9\uFF21";
-    InstallDriverService(true, sink);
-    ExpectNotice(0, kTexts.noticeInstalled, kTexts.captionSuccess, 0x40);
-    ASSERT_EQ(fake.creations.size(), 1u);
-    EXPECT_EQ(fake.creations[0].imagePath, fake.currentDirectory + "\\KESTRAMO.SYS");
-    EXPECT_EQ(fake.calls, (Calls{"GetCurrentDirectoryA", "GetCurrentDirectoryW",
-                                 "MultiByteToWideChar", "OpenSCManagerA", "CreateServiceA",
-                                 "StartServiceA", kSuccess, "CloseServiceHandle(service)",
-                                 "CloseServiceHandle(manager)"}));
+    wchar_t wide[512] = {};
+    MultiByteToWideChar(936, 0, text, -1, wide, 512);
+    return Utf8(wide);
 }
 
-// Windows loads the driver from the folder at every start: nothing is
-// registered from a place an ordinary user could change.
-TEST(InstallDriverServiceFolderCheck, UnsafeFolderRegistersNothing)
+// The box of the program's own refusal as a person reads it: the heading
+// with the code; the place; why; what to do.
+std::string RefusalBox(DWORD code, const std::string& place, const char* reason,
+                       const char* action)
 {
+    char heading[kNoticeBufferSize];
+    FormatErrorNotice(heading, kRefusalTexts.heading, code);
+    std::string text = FromGbk(heading) + "\n\n";
+    if (!place.empty())
+        text += FromGbk(kRefusalTexts.place) + place + "\n";
+    text += FromGbk(reason);
+    if (action)
+        text += "\n" + FromGbk(action);
+    return text;
+}
+
+// Checks the one notice a refusal showed, and that nothing was registered.
+void ExpectRefusal(FakePlatformApi& fake, const RecordingNoticeSink& sink, const std::string& box)
+{
+    ASSERT_EQ(sink.shown.size(), 1u);
+    EXPECT_TRUE(sink.shown[0].wide);
+    EXPECT_EQ(sink.shown[0].text, box);
+    EXPECT_EQ(sink.shown[0].caption, u8"致命错误");
+    EXPECT_EQ(sink.shown[0].type, 0x10u);
+    EXPECT_FALSE(fake.AnyServiceManagerCall());
+    EXPECT_EQ(fake.OpenHandles(), 0);
+}
+
+}  // namespace
+
+// The box says it in full, for a person to act on.
+TEST_F(InstallDriverServiceTest, RefusalSaysThePlaceWhyAndWhatToDo)
+{
+    fake.currentDirectory = u8"C:\\Users\\me\\Downloads\\한국어";
+    fake.security[fake.currentDirectory] = "O:BAD:(A;;FA;;;BA)(A;;0x1301bf;;;AU)";
+    EXPECT_EQ(InstallDriverService(true, sink), 1275u);
+    ExpectRefusal(fake, sink,
+                  u8"不能安装 KESTRAMO 驱动程序 (0x4fb).\n\n"
+                  u8"位置: C:\\Users\\me\\Downloads\\한국어\n"
+                  u8"原因: 除管理员以外, 别的用户也能更改它 (所有者或权限).\n"
+                  u8"办法: 把 INSTALL.EXE 和 KESTRAMO.SYS 复制到 C:\\Program Files 下的一个文件夹里 "
+                  u8"(Windows 2000 和 NT 4.0 请先看 README.txt), 再从那里运行 INSTALL.EXE.");
+}
+
+// Each refusal names the first place refused, why, and what to do; a query
+// that fails names the place it could not read, and its code is the
+// outcome.
+TEST(InstallDriverServiceFolderCheck, EachRefusalNamesItsPlaceAndReason)
+{
+    const RefusalTexts& t = kRefusalTexts;
     const std::string kWritable = "O:BAD:(A;;FA;;;BA)(A;;0x1301bf;;;AU)";
-    const std::string kFile = "C:\\Tools\\Setup\\KESTRAMO.SYS";
+    const std::string kFolder = "C:\\Tools\\Setup", kFile = kFolder + "\\KESTRAMO.SYS";
+    const std::string kLong = "C:\\" + std::string(300, 'L');
     struct Case {
         const char* what;
         std::map<std::string, std::string> security;
         std::set<std::string> links;
-        UINT driveType;
-        DWORD volumeFlags;
-        const char* failing;  // a query that fails with ERROR_ACCESS_DENIED, or null
-        DWORD code;
+        std::string place;
+        const char* reason;
+        DWORD code = 1275;
+        const char* failing = nullptr;  // a query that fails with ERROR_ACCESS_DENIED
+        UINT driveType = DRIVE_FIXED;
+        DWORD volumeFlags = FILE_PERSISTENT_ACLS;
+        std::string directory = "C:\\Tools\\Setup";
         std::set<std::string> linksWhenOpened = {};
     };
-    const DWORD acls = FILE_PERSISTENT_ACLS;
     const Case cases[] = {
-        {"the folder", {{"C:\\Tools\\Setup", kWritable}}, {}, DRIVE_FIXED, acls, nullptr, 1275},
-        {"the driver file", {{kFile, kWritable}}, {}, DRIVE_FIXED, acls, nullptr, 1275},
-        {"a folder above", {{"C:\\Tools", kWritable}}, {}, DRIVE_FIXED, acls, nullptr, 1275},
+        {"the folder", {{kFolder, kWritable}}, {}, kFolder, t.othersCanChange},
+        {"the driver file", {{kFile, kWritable}}, {}, kFile, t.othersCanChange},
+        {"a folder above", {{"C:\\Tools", kWritable}}, {}, "C:\\Tools", t.othersCanChange},
         {"a file not there yet that Users could write",
-         {{kFile, ""}, {"C:\\Tools\\Setup", "O:BAD:(A;OICI;FA;;;BA)(A;OIIO;FA;;;BU)"}}, {},
-         DRIVE_FIXED, acls, nullptr, 1275},
-        {"the folder a link", {}, {"C:\\Tools\\Setup"}, DRIVE_FIXED, acls, nullptr, 1275},
-        {"the driver file a link", {}, {kFile}, DRIVE_FIXED, acls, nullptr, 1275},
-        {"a folder above a link", {}, {"C:\\Tools"}, DRIVE_FIXED, acls, nullptr, 1275},
-        {"a folder above made a link once its path was asked", {}, {}, DRIVE_FIXED, acls,
-         nullptr, 1275, {"C:\\Tools"}},
-        {"a network drive", {}, {}, DRIVE_REMOTE, acls, nullptr, 1275},
-        {"a FAT stick", {}, {}, DRIVE_FIXED, FILE_CASE_PRESERVED_NAMES, nullptr, 1275},
-        {"an unreadable driver file", {}, {}, DRIVE_FIXED, acls, "GetKernelObjectSecurity", 5},
-        {"an unopenable folder", {}, {}, DRIVE_FIXED, acls, "OpenForQuery", 5},
-        {"unreadable attributes", {}, {}, DRIVE_FIXED, acls, "GetFileAttributesA", 5},
-        {"an unreadable volume", {}, {}, DRIVE_FIXED, acls, "GetVolumeInformationA", 5},
-        {"an unreadable drive letter", {}, {}, DRIVE_FIXED, acls, "QueryDosDeviceA", 5},
-        {"no token", {}, {}, DRIVE_FIXED, acls, "OpenProcessToken", 5},
+         {{kFile, ""}, {kFolder, "O:BAD:(A;OICI;FA;;;BA)(A;OIIO;FA;;;BU)"}}, {}, kFolder,
+         t.othersCanChange},
+        {"the driver file in a drive root", {{"D:\\\\KESTRAMO.SYS", kWritable}}, {},
+         "D:\\KESTRAMO.SYS", t.othersCanChange, 1275, nullptr, DRIVE_FIXED,
+         FILE_PERSISTENT_ACLS, "D:\\"},
+        {"a long path, whole", {{kLong, kWritable}}, {}, kLong, t.othersCanChange, 1275, nullptr,
+         DRIVE_FIXED, FILE_PERSISTENT_ACLS, kLong},
+        {"the folder a link", {}, {kFolder}, kFolder, t.link},
+        {"the driver file a link", {}, {kFile}, kFile, t.link},
+        {"a folder above a link", {}, {"C:\\Tools"}, "C:\\Tools", t.link},
+        {"a folder above made a link once its path was asked", {}, {}, "C:\\Tools", t.link, 1275,
+         nullptr, DRIVE_FIXED, FILE_PERSISTENT_ACLS, kFolder, {"C:\\Tools"}},
+        {"a network drive", {}, {}, "C:\\", t.notLocalDisk, 1275, nullptr, DRIVE_REMOTE},
+        {"a network path", {}, {}, "\\\\server\\share\\Setup", t.notLocalDisk, 1275, nullptr,
+         DRIVE_FIXED, FILE_PERSISTENT_ACLS, "\\\\server\\share\\Setup"},
+        {"a FAT stick", {}, {}, "C:\\", t.notLocalDisk, 1275, nullptr, DRIVE_FIXED,
+         FILE_CASE_PRESERVED_NAMES},
+        {"unreadable permissions", {}, {}, "C:\\", t.placeUnreadable, 5,
+         "GetKernelObjectSecurity"},
+        {"an unreadable driver file", {{kFile, "not SDDL"}}, {}, kFile, t.placeUnreadable,
+         ERROR_INVALID_SECURITY_DESCR},
+        {"an unopenable folder", {}, {}, "C:\\", t.placeUnreadable, 5, "OpenForQuery"},
+        {"unreadable attributes", {}, {}, "C:\\", t.placeUnreadable, 5, "GetFileAttributesW"},
+        {"an unreadable volume", {}, {}, "C:\\", t.placeUnreadable, 5, "GetVolumeInformationW"},
+        {"an unreadable drive letter", {}, {}, "C:\\", t.placeUnreadable, 5, "QueryDosDeviceW"},
+        {"no token", {}, {}, "", t.tokenUnreadable, 5, "OpenProcessToken"},
+        {"no current directory", {}, {}, "", t.directoryUnreadable, 5, "GetCurrentDirectoryW"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         FakePlatformApi fake;
         ScopedPlatformApi scope{&fake};
         RecordingNoticeSink sink{&fake};
-        fake.currentDirectory = "C:\\Tools\\Setup";
+        fake.currentDirectory = c.directory;
         fake.security = c.security;
         fake.links = c.links;
         fake.linksWhenOpened = c.linksWhenOpened;
@@ -266,15 +292,10 @@ TEST(InstallDriverServiceFolderCheck, UnsafeFolderRegistersNothing)
             fake.FailNext(c.failing, ERROR_ACCESS_DENIED);
 
         EXPECT_EQ(InstallDriverService(true, sink), c.code);
-
-        char expected[kNoticeBufferSize];
-        FormatErrorNotice(expected, kTexts.formatCreateFailed, c.code);
-        ASSERT_EQ(sink.shown.size(), 1u);
-        EXPECT_EQ(sink.shown[0].text, expected);
-        EXPECT_EQ(sink.shown[0].caption, kTexts.captionInstallFailure);
-        EXPECT_EQ(sink.shown[0].type, 0x10u);
-        EXPECT_FALSE(fake.AnyServiceManagerCall());
-        EXPECT_EQ(fake.OpenHandles(), 0);
+        const char* action = c.reason == t.notLocalDisk ? t.copyToLocalDisk
+                             : c.code == 1275           ? t.copyUnderProgramFiles
+                                                        : nullptr;
+        ExpectRefusal(fake, sink, RefusalBox(c.code, c.place, c.reason, action));
     }
 }
 
@@ -284,17 +305,25 @@ TEST(InstallDriverServiceFolderCheck, UnsafeFolderRegistersNothing)
 // drive letter made with subst, which does not exist at boot.
 TEST(InstallDriverServiceFolderCheck, PlacesTheKernelReadsOtherwise)
 {
+    const RefusalTexts& t = kRefusalTexts;
     const std::string writable = "O:S-1-5-21-1-2-3-1002D:(A;OICI;FA;;;AU)";
     struct Case {
         const char* what;
         const char* directory;
         const char* device;
+        const char* place;
+        const char* reason;
+        const char* action;
     };
     const Case cases[] = {
-        {"a folder ending in a space", "C:\\Windows ", "\\Device\\HarddiskVolume2"},
-        {"a folder above ending in a dot", "C:\\Windows.\\Setup", "\\Device\\HarddiskVolume2"},
-        {"a subst letter", "K:\\", "\\??\\C:\\Program Files\\KESTRAMO"},
-        {"a letter for a folder on a volume", "K:\\", "\\Device\\HarddiskVolume2\\Program Files"},
+        {"a folder ending in a space", "C:\\Windows ", "\\Device\\HarddiskVolume2", "C:\\Windows ",
+         t.nameEndsInSpaceOrDot, t.copyUnderProgramFiles},
+        {"a folder above ending in a dot", "C:\\Windows.\\Setup", "\\Device\\HarddiskVolume2",
+         "C:\\Windows.", t.nameEndsInSpaceOrDot, t.copyUnderProgramFiles},
+        {"a subst letter", "K:\\", "\\??\\C:\\Program Files\\KESTRAMO", "K:\\", t.sessionLetter,
+         t.copyToLocalDisk},
+        {"a letter for a folder on a volume", "K:\\", "\\Device\\HarddiskVolume2\\Program Files",
+         "K:\\", t.sessionLetter, t.copyToLocalDisk},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -306,9 +335,51 @@ TEST(InstallDriverServiceFolderCheck, PlacesTheKernelReadsOtherwise)
         fake.security["C:\\Windows "] = fake.security["C:\\Windows."] = writable;
 
         EXPECT_EQ(InstallDriverService(true, sink), 1275u);
-        EXPECT_FALSE(fake.AnyServiceManagerCall());
-        EXPECT_EQ(sink.shown.size(), 1u);
-        EXPECT_EQ(fake.OpenHandles(), 0);
+        ExpectRefusal(fake, sink, RefusalBox(1275, c.place, c.reason, c.action));
+    }
+}
+
+// A drive letter counts as a volume where it names a disk device as each
+// system names one, and as nothing else.
+TEST(InstallDriverServiceFolderCheck, DriveLettersOfEachSystem)
+{
+    struct Case {
+        const char* what;
+        DWORD majorVersion;
+        const char* device;
+        bool installs;
+    };
+    const Case cases[] = {
+        {"NT 4.0: a partition", 4, "\\Device\\Harddisk0\\Partition1", true},
+        {"NT 4.0: a partition of a second disk", 4, "\\Device\\Harddisk1\\Partition12", true},
+        {"2000, XP, 2003: a basic volume", 5, "\\Device\\HarddiskVolume1", true},
+        {"2000, XP, 2003: a dynamic volume", 5, "\\Device\\HarddiskDmVolumes\\PCDg0\\Volume1",
+         true},
+        {"Vista on: any volume", 10, "\\Device\\HarddiskVolume3", true},
+        {"a subst letter", 10, "\\??\\C:\\Program Files\\KESTRAMO", false},
+        {"a subst letter of a root", 10, "\\??\\C:\\", false},
+        {"NT 4.0: a subst letter", 4, "\\??\\C:\\Program Files", false},
+        {"a folder on a volume", 10, "\\Device\\HarddiskVolume2\\Program Files", false},
+        {"a folder on a partition", 4, "\\Device\\Harddisk0\\Partition1\\Program Files", false},
+        {"a folder on a dynamic volume", 5, "\\Device\\HarddiskDmVolumes\\PCDg0\\Volume1\\Tools",
+         false},
+        {"a whole disk, not a partition", 4, "\\Device\\Harddisk0\\DR0", false},
+        {"a partition without its number", 4, "\\Device\\Harddisk0\\Partition", false},
+        {"a dynamic group's other object", 5, "\\Device\\HarddiskDmVolumes\\PCDg0\\Tools", false},
+        {"a dynamic volume without a group", 5, "\\Device\\HarddiskDmVolumes\\\\Volume1", false},
+        {"a network letter", 10, "\\Device\\LanmanRedirector\\;Z:0000000000012345\\server\\share",
+         false},
+        {"no device at all", 10, "\\Device\\", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakePlatformApi fake;
+        ScopedPlatformApi scope{&fake};
+        RecordingNoticeSink sink{&fake};
+        fake.majorVersion = c.majorVersion;
+        fake.dosDevice = c.device;
+        EXPECT_EQ(InstallDriverService(true, sink), c.installs ? 0u : 1275u);
+        EXPECT_EQ(fake.creations.size(), c.installs ? 1u : 0u);
     }
 }
 
@@ -373,11 +444,10 @@ TEST(InstallDriverServiceFolderCheck, TrustedAccountAndPowerUsers)
 }
 
 // From the root down, each folder's attributes then its descriptor; then the
-// driver file's attributes. A backslash that is the second byte of a GBK
-// character ends no folder name.
+// driver file's attributes; each asked by its UTF-16 name.
 TEST_F(InstallDriverServiceTest, ChecksEachFolderFromTheRootThenTheFile)
 {
-    fake.currentDirectory = "D:\\Program Files\\Kestramo-\x81\x5c";  // "乗"
+    fake.currentDirectory = u8"D:\\Program Files\\Kestramo-乗";
     const std::string file = fake.currentDirectory + "\\KESTRAMO.SYS";
     fake.security[file] = "";  // not there yet
     EXPECT_EQ(InstallDriverService(true, sink), 0u);
@@ -391,19 +461,18 @@ TEST_F(InstallDriverServiceTest, ChecksEachFolderFromTheRootThenTheFile)
     // Each place's path is asked, then its object opened, and its attributes
     // and descriptor read through that one handle.
     auto place = [&](const std::string& path) {
-        return Calls{"GetFileAttributesA " + v + path, "OpenForQuery " + v + path,
+        return Calls{"GetFileAttributesW " + v + path, "OpenForQuery " + v + path,
                      "GetFileInformationByHandle " + path, "GetKernelObjectSecurity " + path};
     };
-    Calls expected = {"GetDriveTypeA D:\\", "GetVolumeInformationA D:\\", "QueryDosDeviceA D:"};
+    Calls expected = {"GetDriveTypeW D:\\", "GetVolumeInformationW D:\\", "QueryDosDeviceW D:"};
     for (const std::string& path : {std::string("D:\\"), std::string("D:\\Program Files"),
                                     fake.currentDirectory}) {
         Calls calls = place(path);
         expected.insert(expected.end(), calls.begin(), calls.end());
     }
-    expected.push_back("GetFileAttributesA " + v + file);
+    expected.push_back("GetFileAttributesW " + v + file);
     EXPECT_EQ(read, expected);
-    EXPECT_EQ(fake.calls, (Calls{"GetCurrentDirectoryA", "GetCurrentDirectoryW",
-                                 "MultiByteToWideChar", "OpenSCManagerA", "CreateServiceA",
+    EXPECT_EQ(fake.calls, (Calls{"GetCurrentDirectoryW", "OpenSCManagerA", "CreateServiceW",
                                  "StartServiceA", kSuccess, "CloseServiceHandle(service)",
                                  "CloseServiceHandle(manager)"}));
     ExpectHandlesBalanced();

@@ -11,7 +11,10 @@ std::string FormPath(FakePlatformApi& fake, DWORD expectedResult = ERROR_SUCCESS
     ImagePath path;
     DWORD result = path.Form(fake);
     EXPECT_EQ(result, expectedResult);
-    return path.c_str();
+    std::string formed = Utf8(path.c_str());
+    if (result == ERROR_SUCCESS)
+        EXPECT_EQ(path.FolderLength(), Utf16(fake.currentDirectory).size());
+    return formed;
 }
 
 }  // namespace
@@ -32,12 +35,13 @@ TEST(ImagePath, DriveRootGivesADoubledSeparator)
     EXPECT_EQ(FormPath(fake), "D:\\\\KESTRAMO.SYS");
 }
 
-TEST(ImagePath, GbkDirectoryNameKeepsItsBytes)
+TEST(ImagePath, FolderOfAnyNameIsKeptExactly)
 {
     FakePlatformApi fake;
-    // "驱动" and a trail byte of 0x5C ("\"): copied as they are.
-    fake.currentDirectory = "C:\\\xC7\xFD\xB6\xAF\\\x95\x5C";
-    EXPECT_EQ(FormPath(fake), "C:\\\xC7\xFD\xB6\xAF\\\x95\x5C\\KESTRAMO.SYS");
+    // Hangul, Cyrillic, Greek and an emoji (a surrogate pair): no ANSI code
+    // page holds them all.
+    fake.currentDirectory = u8"C:\\한국어\\Привет Γειά \U0001F600";
+    EXPECT_EQ(FormPath(fake), fake.currentDirectory + "\\KESTRAMO.SYS");
 }
 
 TEST(ImagePath, DirectoryOf127BytesFitsTheFixedBuffer)
@@ -66,7 +70,7 @@ TEST(ImagePath, LongerDirectoryIsReadAgainInFull)
 TEST(ImagePath, UnreadableDirectoryGivesTheErrorAndNoPath)
 {
     FakePlatformApi fake;
-    fake.FailNext("GetCurrentDirectoryA", ERROR_ACCESS_DENIED);
+    fake.FailNext("GetCurrentDirectoryW", ERROR_ACCESS_DENIED);
     EXPECT_EQ(FormPath(fake, ERROR_ACCESS_DENIED), "");
 }
 
@@ -75,10 +79,10 @@ TEST(ImagePath, UnreadableDirectoryGivesTheErrorAndNoPath)
 TEST(ImagePath, DirectoryThatNeverFitsIsGivenUp)
 {
     struct Growing : FakePlatformApi {
-        DWORD GetCurrentDirectoryA(DWORD capacity, char* buffer) override
+        DWORD GetCurrentDirectoryW(DWORD capacity, wchar_t* buffer) override
         {
             currentDirectory += std::string(50, 'g');
-            return FakePlatformApi::GetCurrentDirectoryA(capacity, buffer);
+            return FakePlatformApi::GetCurrentDirectoryW(capacity, buffer);
         }
     } fake;
     fake.currentDirectory = "C:\\" + std::string(200, 'g');

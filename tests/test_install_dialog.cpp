@@ -185,6 +185,24 @@ TEST_F(InstallDialogTest, FailedInstallStillEndsWithOk)
               kTexts.captionInstallFailure, ui::BoxIcon::Error);
 }
 
+// The refusal's box names a folder the ANSI code page cannot hold, in the
+// ANSI dialog of a 936 system too.
+TEST_F(InstallDialogTest, RefusalNamesAFolderOfAnyNameInItsBox)
+{
+    fake.currentDirectory = u8"C:\\한국어";
+    fake.security[fake.currentDirectory] = "O:BAD:(A;;FA;;;BA)(A;;FA;;;WD)";
+    script.Then(Opened()).Then(Press(IDOK)).Then(Answer(1));
+    EXPECT_EQ(Run(), IDOK);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].text.find(L"\n\u4F4D\u7F6E: C:\\\uD55C\uAD6D\uC5B4\n"), std::wstring::npos)
+        << "the place is not shown as it is";
+    EXPECT_EQ(boxes[0].caption, Wide(kTexts.captionInstallFailure));
+    EXPECT_EQ(boxes[0].icon, ui::BoxIcon::Error);
+    EXPECT_EQ(boxes[0].owner, dlg) << "not owned by the dialog";
+    EXPECT_EQ(boxes[0].buttons, 1);
+    EXPECT_TRUE(fake.creations.empty());
+}
+
 TEST_F(InstallDialogTest, RemoveOfAStoppedDriverShowsBothNoticesInOrder)
 {
     fake.serviceRegistered = true;
@@ -424,7 +442,7 @@ TEST_F(InstallDialogTest, EnterWhileInstallIsDisabledNeverInstalls)
         });
     Run();
     for (const std::string& call : fake.calls)
-        EXPECT_NE(call, "CreateServiceA");
+        EXPECT_NE(call, "CreateServiceW");
     EXPECT_TRUE(fake.creations.empty());
     EXPECT_TRUE(fake.serviceRegistered);
 }

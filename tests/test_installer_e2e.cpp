@@ -220,40 +220,78 @@ TEST_F(InstallerEndToEnd, RemoveSaysWhenTheRemovalWaitsForARestart)
     EXPECT_TRUE(WaitForKestramoGone());
 }
 
-// A folder name outside code page 936 reaches the ANSI APIs with '?' in it:
-// nothing may be registered from there. One that 936 holds installs. The
-// installer inherits the folder, set with SetCurrentDirectoryW: no ANSI path
-// can name it.
+// The box of the program's own refusal: the place exactly, why, what to do.
+const wchar_t kOthersCanChange[] = L"原因: 除管理员以外, 别的用户也能更改它 (所有者或权限).";
+const wchar_t kLink[] = L"原因: 它是符号链接, 目录连接点或装入的卷.";
+const wchar_t kNotLocalDisk[] =
+    L"原因: 它不在保存权限的本地硬盘上 (网络驱动器, 可移动磁盘, 光盘, FAT 或 exFAT).";
+const wchar_t kNameEndsInSpaceOrDot[] = L"原因: 它的名称以空格或点结尾.";
+const wchar_t kCopyUnderProgramFiles[] =
+    L"办法: 把 INSTALL.EXE 和 KESTRAMO.SYS 复制到 C:\\Program Files 下的一个文件夹里 "
+    L"(Windows 2000 和 NT 4.0 请先看 README.txt), 再从那里运行 INSTALL.EXE.";
+const wchar_t kCopyToLocalDisk[] =
+    L"办法: 把 INSTALL.EXE 和 KESTRAMO.SYS 复制到本地 NTFS 硬盘上的一个文件夹里 "
+    L"(如 C:\\Program Files 下), 再从那里运行 INSTALL.EXE.";
+
+std::wstring RefusalBox(const std::wstring& place, const wchar_t* reason, const wchar_t* action)
+{
+    return L"不能安装 KESTRAMO 驱动程序 (0x4fb).\n\n位置: " + place + L"\n" + reason + L"\n" +
+           action;
+}
+
+std::wstring Wide(const std::string& ascii)
+{
+    return std::wstring(ascii.begin(), ascii.end());
+}
+
+// A folder of any name installs: the service is registered with its path
+// exactly, the driver starts, Remove removes it. The installer inherits the
+// folder, set with SetCurrentDirectoryW: no ANSI path can name it. Run in
+// code page 936 with the rest, and again in 1252 and 932.
 struct InstallerInWideFolder : InstallerEndToEnd {
-    std::vector<ui::MessageBoxSeen> PressInstallIn(const WideTempFolder& where)
+    std::vector<ui::MessageBoxSeen> PressIn(const WideTempFolder& where, int button)
     {
         EXPECT_TRUE(where.ok());
         ScopedCurrentDirectory inside(where.path());
         EXPECT_TRUE(inside.ok());
         startIn.clear();
         Opened opened;
-        return RunAndPress(IDOK, 1, &opened);
+        return RunAndPress(button, 1, &opened);
     }
 };
 
-TEST_F(InstallerInWideFolder, NamedOutsideTheAnsiCodePageRegistersNothing)
+TEST_F(InstallerInWideFolder, NamedInAnyScriptInstallsAndRemoves)
 {
-    auto boxes = PressInstallIn(WideTempFolder(L"kestramo-\uD55C\uAD6D\uC5B4"));
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, L"不能安装 KESTRAMO 驱动程序 [CreateService (0x459)]");
-    EXPECT_EQ(boxes[0].caption, L"致命错误");
-    EXPECT_FALSE(KestramoServiceExists());
+    for (const wchar_t* name : {L"kestramo-\uD55C\uAD6D\uC5B4", L"kestramo-\U0001F600",
+                                L"kestramo-\u041F\u0440\u0438\u0432\u0435\u0442 \u0393\u03B5\u03B9\u03AC",
+                                L"kestramo-\u9A71\u52A8-\u00E9"}) {
+        SCOPED_TRACE(name);
+        WideTempFolder folder(name);
+        auto boxes = PressIn(folder, IDOK);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, L"KESTRAMO 驱动程序安装完成.");
+        EXPECT_EQ(exitCode, 0u);
+        EXPECT_EQ(KestramoConfigW().imagePath, folder.path() + L"\\KESTRAMO.SYS");
+        EXPECT_TRUE(WaitForKestramoState(SERVICE_RUNNING)) << "state " << KestramoServiceState();
+
+        boxes = PressIn(folder, 3);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, L"KESTRAMO 驱动程序删除完成.");
+        EXPECT_EQ(exitCode, 0u);
+        EXPECT_TRUE(WaitForKestramoGone());
+    }
 }
 
-TEST_F(InstallerInWideFolder, NamedWithChineseAndPinyinInstalls)
+TEST_F(InstallerInWideFolder, NamedInAnyScriptAndWritableIsRefusedByItsName)
 {
-    WideTempFolder chinese(L"kestramo-\u9A71\u52A8-\u00E9");
-    auto boxes = PressInstallIn(chinese);
+    WideTempFolder folder(L"kestramo-\uD55C\uAD6D\uC5B4 \U0001F600");
+    ASSERT_TRUE(SetUnixMode(folder.path(), "0777"));
+    auto boxes = PressIn(folder, IDOK);
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, L"KESTRAMO 驱动程序安装完成.");
-    EXPECT_EQ(KestramoConfigW().imagePath, chinese.path() + L"\\KESTRAMO.SYS");
-    EXPECT_TRUE(WaitForKestramoState(SERVICE_RUNNING)) << "state " << KestramoServiceState();
-    EXPECT_TRUE(RemoveKestramoService());
+    EXPECT_EQ(boxes[0].text, RefusalBox(folder.path(), kOthersCanChange, kCopyUnderProgramFiles));
+    EXPECT_EQ(boxes[0].caption, L"致命错误");
+    EXPECT_EQ(exitCode, DWORD(ERROR_DRIVER_BLOCKED));
+    EXPECT_FALSE(KestramoServiceExists());
 }
 
 // Windows loads the driver from the folder at every start, so Install
@@ -262,12 +300,14 @@ TEST_F(InstallerInWideFolder, NamedWithChineseAndPinyinInstalls)
 // write; 0755: read and execute) and N: is declared a network drive
 // (scripts/wine-prefix).
 struct InstallerFolderCheck : InstallerEndToEnd {
-    void ExpectRefused()
+    // Refused, with this place, reason and what to do in its box.
+    void ExpectRefused(const std::string& place, const wchar_t* reason,
+                       const wchar_t* action = kCopyUnderProgramFiles)
     {
         Opened opened;
         auto boxes = RunAndPress(IDOK, 1, &opened);
         ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].text, L"不能安装 KESTRAMO 驱动程序 [CreateService (0x4fb)]");
+        EXPECT_EQ(boxes[0].text, RefusalBox(Wide(place), reason, action));
         EXPECT_EQ(boxes[0].caption, L"致命错误");
         EXPECT_EQ(exitCode, DWORD(ERROR_DRIVER_BLOCKED));
         EXPECT_FALSE(KestramoServiceExists());
@@ -277,7 +317,7 @@ struct InstallerFolderCheck : InstallerEndToEnd {
 TEST_F(InstallerFolderCheck, FolderEveryoneMayWriteRegistersNothing)
 {
     ASSERT_TRUE(SetUnixMode(folder, "0777"));
-    ExpectRefused();
+    ExpectRefused(folder, kOthersCanChange);
 }
 
 TEST_F(InstallerFolderCheck, FolderBelowOneEveryoneMayWriteRegistersNothing)
@@ -286,20 +326,20 @@ TEST_F(InstallerFolderCheck, FolderBelowOneEveryoneMayWriteRegistersNothing)
     ASSERT_TRUE(CreateDirectoryA(startIn.c_str(), nullptr));
     ASSERT_TRUE(CopyTestDriverTo(startIn));
     ASSERT_TRUE(SetUnixMode(folder, "0777"));
-    ExpectRefused();
+    ExpectRefused(folder, kOthersCanChange);
 }
 
 TEST_F(InstallerFolderCheck, DriverFileEveryoneMayWriteRegistersNothing)
 {
     ASSERT_TRUE(SetUnixMode(folder + "\\KESTRAMO.SYS", "0666"));
-    ExpectRefused();
+    ExpectRefused(folder + "\\KESTRAMO.SYS", kOthersCanChange);
 }
 
 TEST_F(InstallerFolderCheck, NetworkDriveRegistersNothing)
 {
     ASSERT_TRUE(CopyTestDriverTo("N:")) << "N: is not mapped, error " << GetLastError();
     startIn = "N:\\";
-    ExpectRefused();
+    ExpectRefused("N:\\", kNotLocalDisk, kCopyToLocalDisk);
     DeleteFileA("N:\\KESTRAMO.SYS");
 }
 
@@ -314,7 +354,7 @@ TEST_F(InstallerFolderCheck, FolderNameEndingInASpaceRegistersNothing)
     ASSERT_TRUE(CreateDirectoryA(spaced.c_str(), nullptr)) << GetLastError();
     ASSERT_TRUE(SetUnixMode(spaced, "0777"));
     startIn = spaced + "\\";
-    ExpectRefused();
+    ExpectRefused(plain + " ", kNameEndsInSpaceOrDot);
     EXPECT_TRUE(RemoveDirectoryA(spaced.c_str())) << GetLastError();
 }
 
@@ -346,7 +386,7 @@ struct InstallerBehindALink : InstallerFolderCheck {
 TEST_F(InstallerBehindALink, FolderThatIsALinkRegistersNothing)
 {
     startIn = link;
-    ExpectRefused();
+    ExpectRefused(link, kLink);
 }
 
 TEST_F(InstallerBehindALink, FolderBelowALinkRegistersNothing)
@@ -354,7 +394,7 @@ TEST_F(InstallerBehindALink, FolderBelowALinkRegistersNothing)
     ASSERT_TRUE(CreateDirectoryA((real + "\\inner").c_str(), nullptr));
     ASSERT_TRUE(CopyTestDriverTo(real + "\\inner"));
     startIn = link + "\\inner";
-    ExpectRefused();
+    ExpectRefused(link, kLink);
 }
 
 TEST_F(InstallerBehindALink, DriverFileThatIsALinkRegistersNothing)
@@ -363,7 +403,7 @@ TEST_F(InstallerBehindALink, DriverFileThatIsALinkRegistersNothing)
     link = folder + "\\KESTRAMO.SYS";
     ASSERT_TRUE(DeleteFileA(link.c_str()));
     ASSERT_TRUE(MakeUnixLink(real, link));
-    ExpectRefused();
+    ExpectRefused(link, kLink);
 }
 
 TEST_F(InstallerFolderCheck, FolderOnlyItsOwnerMayChangeInstalls)
@@ -376,6 +416,67 @@ TEST_F(InstallerFolderCheck, FolderOnlyItsOwnerMayChangeInstalls)
     EXPECT_EQ(exitCode, 0u);
     EXPECT_TRUE(WaitForKestramoState(SERVICE_RUNNING)) << "state " << KestramoServiceState();
 }
+
+#ifndef _WIN64
+// The x86 build on 64-bit Windows sees System32 as SysWOW64, and the service
+// it registers is a 32-bit program's: Windows adjusts the path to the 32-bit
+// location, and Wine's driver host for it is redirected alike. So the file
+// judged is the file loaded, and a System32 namesake is neither.
+struct InstallerOn64BitWindows : InstallerFolderCheck {
+    const std::string wow64Drivers = "C:\\windows\\syswow64\\drivers";
+    std::string nativeDrivers;  // System32\drivers itself, named through Z:
+    bool madeWow64Drivers = false;
+
+    void SetUp() override
+    {
+        InstallerFolderCheck::SetUp();
+        BOOL wow64 = FALSE;
+        if (!IsWow64Process(GetCurrentProcess(), &wow64) || !wow64)
+            GTEST_SKIP() << "SKIPPED: this prefix is not a 64-bit one, so nothing is redirected";
+        madeWow64Drivers = CreateDirectoryA(wow64Drivers.c_str(), nullptr) != 0;
+        std::string native = UnixName(Wide(wow64Drivers));
+        size_t at = native.rfind("/syswow64/");
+        ASSERT_NE(at, std::string::npos) << native;
+        native.replace(at, 10, "/system32/");
+        for (char& c : native)
+            c = c == '/' ? '\\' : c;
+        nativeDrivers = "Z:" + native;
+        ASSERT_TRUE(CopyTestDriverTo(wow64Drivers)) << GetLastError();
+        ASSERT_TRUE(CopyTestDriverTo(nativeDrivers)) << GetLastError();
+        startIn = "C:\\windows\\system32\\drivers";
+    }
+
+    void TearDown() override
+    {
+        DeleteFileA((wow64Drivers + "\\KESTRAMO.SYS").c_str());
+        if (!nativeDrivers.empty())
+            DeleteFileA((nativeDrivers + "\\KESTRAMO.SYS").c_str());
+        if (madeWow64Drivers)
+            RemoveDirectoryA(wow64Drivers.c_str());
+        InstallerFolderCheck::TearDown();
+    }
+};
+
+TEST_F(InstallerOn64BitWindows, SafeWow64CopyInstallsBesideAWritableNativeOne)
+{
+    ASSERT_TRUE(SetUnixMode(wow64Drivers + "\\KESTRAMO.SYS", "0644"));
+    ASSERT_TRUE(SetUnixMode(nativeDrivers + "\\KESTRAMO.SYS", "0666"));
+    Opened opened;
+    auto boxes = RunAndPress(IDOK, 1, &opened);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, L"KESTRAMO 驱动程序安装完成.");
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_EQ(KestramoConfigW().imagePath, L"C:\\windows\\system32\\drivers\\KESTRAMO.SYS");
+    EXPECT_TRUE(WaitForKestramoState(SERVICE_RUNNING)) << "state " << KestramoServiceState();
+}
+
+TEST_F(InstallerOn64BitWindows, WritableWow64CopyIsRefusedBesideASafeNativeOne)
+{
+    ASSERT_TRUE(SetUnixMode(wow64Drivers + "\\KESTRAMO.SYS", "0666"));
+    ASSERT_TRUE(SetUnixMode(nativeDrivers + "\\KESTRAMO.SYS", "0644"));
+    ExpectRefused("C:\\windows\\system32\\drivers\\KESTRAMO.SYS", kOthersCanChange);
+}
+#endif
 
 // Every text reads as written whatever the system's ANSI code page, and the
 // service manager keeps the display name as written. Run in code page 936
@@ -435,7 +536,9 @@ TEST_F(InstallerInAnyCodePage, EveryTextReadsAsWrittenAndTheServiceKeepsItsName)
                                     L"KESTRAMO 驱动程序 INSTALL 版本 2.0",
                                     L"版权所有 (C) 2026 KESTRAMO 驱动程序开发组", L"确定"}));
     ui::Click(about, IDOK);
-    WaitUntil([&] { return IsWindowEnabled(dialog) != 0; });
+    // The dialog is enabled again before the About box is gone: wait for
+    // both, or the box looked for next could be the About box.
+    WaitUntil([&] { return IsWindowEnabled(dialog) != 0 && !IsWindowVisible(about); });
 
     ui::Click(dialog, IDOK);
     ui::MessageBoxSeen box;

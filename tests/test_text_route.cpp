@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 
 TEST(ChooseTextRoute, WideOnlyWhereNtWouldMisreadGbkAndCanConvertIt)
 {
@@ -30,50 +29,30 @@ TEST(ChooseTextRoute, WideOnlyWhereNtWouldMisreadGbkAndCanConvertIt)
             << (c.gbkInstalled ? "" : ", 936 not installed");
 }
 
-struct InstallOnTextRoute : ::testing::Test {
-    FakePlatformApi fake;
-    ScopedPlatformApi scope{&fake};
-    RecordingNoticeSink sink{&fake};
-
-    bool Called(const char* operation) const
-    {
-        return std::find(fake.calls.begin(), fake.calls.end(), operation) != fake.calls.end();
-    }
-};
-
-TEST_F(InstallOnTextRoute, WideRouteRegistersTheDisplayNameAsWritten)
+// The service is registered through the wide interface on every route, the
+// path exactly as the folder is named; its display name as the system shows
+// our texts: as written where 936 serves, else its GBK bytes read in the
+// ANSI code page, as the ANSI interfaces would.
+TEST(InstallOnTextRoute, DisplayNameAsTheSystemShowsOurTexts)
 {
-    fake.ansiCodePage = 1252;
-    fake.currentDirectory = "C:\\Caf\xE9";  // "Café" in code page 1252
-    fake.wideDirectory = L"C:\\Caf\u00E9";
-    EXPECT_EQ(InstallDriverService(true, sink), 0u);
-
-    ASSERT_EQ(fake.creations.size(), 1u);
-    const auto& created = fake.creations[0];
-    EXPECT_EQ(created.wideName, L"KESTRAMO");
-    EXPECT_EQ(created.wideDisplayName, L"KESTRAMO \u6838\u5FC3\u9A71\u52A8\u7A0B\u5E8F");
-    EXPECT_EQ(created.wideImagePath, L"C:\\Caf\u00E9\\KESTRAMO.SYS");
-    EXPECT_EQ(created.access, DWORD(SERVICE_ALL_ACCESS));
-    EXPECT_EQ(created.serviceType, DWORD(SERVICE_KERNEL_DRIVER));
-    EXPECT_EQ(created.startType, DWORD(SERVICE_AUTO_START));
-    EXPECT_EQ(created.errorControl, DWORD(SERVICE_ERROR_NORMAL));
-    EXPECT_TRUE(created.nullOptionals);
-    EXPECT_TRUE(Called("CreateServiceW"));
-    EXPECT_FALSE(Called("CreateServiceA"));
-    EXPECT_TRUE(fake.serviceRunning);
-}
-
-TEST(InstallOnTextRouteAnsi, TodaysCallsWhereTheWideRouteCannotBeTaken)
-{
+    const std::string written = u8"KESTRAMO 核心驱动程序";
+    auto readIn = [](UINT codePage) {
+        wchar_t wide[64] = {};
+        MultiByteToWideChar(codePage, 0, kDriverService.displayName, -1, wide, 64);
+        return Utf8(wide);
+    };
     const struct {
         const char* why;
         UINT ansiCodePage;
         bool gbkInstalled;
         UINT failingCodePage;
+        std::string displayName;
     } cases[] = {
-        {"code page 936", 936, true, 0},
-        {"936 not installed", 1252, false, 0},
-        {"the display name cannot be converted", 1252, true, 936},
+        {"code page 936", 936, true, 0, written},
+        {"code page 1252, 936 installed", 1252, true, 0, written},
+        {"code page 932, 936 installed", 932, true, 0, written},
+        {"936 not installed", 1252, false, 0, readIn(1252)},
+        {"the conversion from 936 fails", 1252, true, 936, readIn(1252)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
@@ -83,16 +62,19 @@ TEST(InstallOnTextRouteAnsi, TodaysCallsWhereTheWideRouteCannotBeTaken)
         fake.ansiCodePage = c.ansiCodePage;
         fake.gbkInstalled = c.gbkInstalled;
         fake.failingCodePage = c.failingCodePage;
+        fake.currentDirectory = u8"C:\\Café \U0001F600";
         EXPECT_EQ(InstallDriverService(true, sink), 0u);
+
         ASSERT_EQ(fake.creations.size(), 1u);
-        EXPECT_EQ(fake.creations[0].displayName, kDriverService.displayName);
-        EXPECT_EQ(fake.creations[0].imagePath, "C:\\Setup\\KESTRAMO.SYS");
-        auto end = std::remove(fake.calls.begin(), fake.calls.end(), "MultiByteToWideChar");
-        fake.calls.erase(end, fake.calls.end());
+        const auto& created = fake.creations[0];
+        EXPECT_EQ(created.name, "KESTRAMO");
+        EXPECT_EQ(created.displayName, c.displayName);
+        EXPECT_EQ(created.imagePath, fake.currentDirectory + "\\KESTRAMO.SYS");
+        EXPECT_EQ(created.access, DWORD(SERVICE_ALL_ACCESS));
+        EXPECT_TRUE(created.nullOptionals);
         EXPECT_EQ(fake.calls, (std::vector<std::string>{
-                                  "GetCurrentDirectoryA", "GetCurrentDirectoryW", "OpenSCManagerA",
-                                  "CreateServiceA", "StartServiceA",
-                                  "Notice:" + std::string(kTexts.captionSuccess),
+                                  "GetCurrentDirectoryW", "OpenSCManagerA", "CreateServiceW",
+                                  "StartServiceA", "Notice:" + std::string(kTexts.captionSuccess),
                                   "CloseServiceHandle(service)", "CloseServiceHandle(manager)"}));
     }
 }

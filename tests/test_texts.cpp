@@ -104,8 +104,7 @@ TEST(InstallTexts, OnlyTheFourFormatsHoldAPlaceholder)
 TEST(DriverServiceDefinition, ParametersOfAnAutoStartKernelDriver)
 {
     EXPECT_STREQ(kDriverService.serviceName, "KESTRAMO");
-    EXPECT_STREQ(kDriverService.driverFileSuffix, "\\KESTRAMO.SYS");
-    EXPECT_EQ(strlen(kDriverService.driverFileSuffix) + 1, 14u);
+    EXPECT_STREQ(kDriverService.driverFileSuffix, L"\\KESTRAMO.SYS");
     EXPECT_EQ(kDriverService.serviceType, 1u);
     EXPECT_EQ(kDriverService.startType, 2u);
     EXPECT_EQ(kDriverService.errorControl, 1u);

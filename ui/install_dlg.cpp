@@ -91,6 +91,8 @@ void CInstallDlg::OnRemove()
 
 void CInstallDlg::ShowNotice(const Notice& notice)
 {
+    if (notice.wideText && MessageBox(notice.wideText, notice.wideCaption, notice.MessageBoxType()))
+        return;
     MessageBox(notice.text, notice.caption, notice.MessageBoxType());
 }
 

@@ -1,7 +1,8 @@
-// Whether the place a driver is registered from is safe: Windows loads the
-// file at the registered path into the kernel at every start, so no one but
-// the trusted principals may be able to change or replace it. These are pure
-// functions of what the platform reports; folder_check.h gathers it.
+// The trust rule: whether the place a driver is registered from is safe.
+// Windows loads the file at the registered path into the kernel at every
+// start, so no one but the trusted principals may be able to change or
+// replace it. These are pure functions of what the platform reports;
+// gather.h gathers it.
 #pragma once
 
 #include <stddef.h>
@@ -36,27 +37,20 @@ inline bool IsPlainFileOrFolder(DWORD attributes)
 // not ending in a space or a dot. Win32 drops those from a path's last name,
 // so asking for "C:\Windows " reads C:\Windows, while the kernel opens the
 // folder with the space, which any user may have made.
-inline bool IsPlainName(const char* name, size_t length)
+inline bool IsPlainName(const wchar_t* name, size_t length)
 {
-    return length > 0 && name[length - 1] != ' ' && name[length - 1] != '.';
+    return length > 0 && name[length - 1] != L' ' && name[length - 1] != L'.';
 }
 
-// Whether a drive letter's target (QueryDosDevice) is a volume itself. One
-// made with subst ("\??\C:\folder"), or for a folder on a device, is this
-// session's own: at boot, where Windows loads the driver, the letter is
-// missing or another volume's.
-inline bool IsVolumeDevice(const char* target)
-{
-    const char kDevices[] = "\\Device\\";
-    size_t i = 0;
-    for (; kDevices[i]; ++i)
-        if (target[i] != kDevices[i])  // stops at the target's end too
-            return false;
-    for (; target[i]; ++i)  // the device itself, not a folder on it
-        if (target[i] == '\\')
-            return false;
-    return true;
-}
+// Whether a drive letter's target (QueryDosDevice) is a volume itself, as
+// each system names one: "\Device\" and one name ("\Device\HarddiskVolume2",
+// 2000 on); a partition of NT 4.0, which has no volume manager
+// ("\Device\Harddisk0\Partition1"); a dynamic volume of 2000, XP and 2003
+// ("\Device\HarddiskDmVolumes\<group>\Volume1"). A letter made with subst
+// ("\??\C:\folder"), or for a folder on a device, is this session's own: at
+// boot, where Windows loads the driver, the letter is missing or another
+// volume's.
+bool IsVolumeDevice(const wchar_t* target);
 
 // What the installer's own token says of the account it runs as.
 struct InstallerToken {

@@ -1,7 +1,6 @@
-#include "folder_check.h"
+#include "gather.h"
 
-#include "driver_service.h"
-#include "folder_safety.h"
+#include "judge.h"
 
 #include <string.h>
 
@@ -120,79 +119,103 @@ DWORD ReadTrustedPrincipals(PlatformApi& api, DWORD majorVersion, HeapBuffer& us
     return ERROR_SUCCESS;
 }
 
-// Judges one file or folder: no link, and only the trusted may do any of
-// `rights` to it. Its attributes and descriptor are read through one handle
-// to the object itself, never to what a link points at, so nothing can be
-// swapped in between; its path is asked first as well, since Wine follows a
-// link even then. The descriptor is left in `descriptor`;
-// ERROR_FILE_NOT_FOUND as it comes when there is no such file.
-DWORD CheckPlace(PlatformApi& api, const char* path, DWORD rights, DWORD openFlags,
-                 const TrustedPrincipals& trusted, HeapBuffer& descriptor)
+FolderVerdict Refused(Refusal refusal, size_t place)
 {
-    DWORD attributes = api.GetFileAttributesA(path);
+    return FolderVerdict{refusal, ERROR_DRIVER_BLOCKED, place};
+}
+
+FolderVerdict Unreadable(DWORD error, size_t place)
+{
+    return FolderVerdict{Refusal::PlaceUnreadable, error, place};
+}
+
+// Judges one file or folder, `place` characters of the driver's path, asked
+// as `path`: no link, and only the trusted may do any of `rights` to it. Its
+// attributes and descriptor are read through one handle to the object
+// itself, never to what a link points at, so nothing can be swapped in
+// between; its path is asked first as well, since Wine follows a link even
+// then. The descriptor is left in `descriptor`; a file that is not there is
+// unreadable with ERROR_FILE_NOT_FOUND as it comes.
+FolderVerdict CheckPlace(PlatformApi& api, const wchar_t* path, size_t place, DWORD rights,
+                         DWORD openFlags, const TrustedPrincipals& trusted,
+                         HeapBuffer& descriptor)
+{
+    DWORD attributes = api.GetFileAttributesW(path);
     if (attributes == INVALID_FILE_ATTRIBUTES)
-        return QueryError(api);
+        return Unreadable(QueryError(api), place);
     if (!IsPlainFileOrFolder(attributes))
-        return ERROR_DRIVER_BLOCKED;
-    HANDLE place = api.OpenForQuery(path, openFlags);
-    if (place == INVALID_HANDLE_VALUE)
-        return QueryError(api);
+        return Refused(Refusal::Link, place);
+    HANDLE object = api.OpenForQuery(path, openFlags);
+    if (object == INVALID_HANDLE_VALUE)
+        return Unreadable(QueryError(api), place);
     BY_HANDLE_FILE_INFORMATION info = {};
-    DWORD error = api.GetFileInformationByHandle(place, &info) ? ERROR_SUCCESS : QueryError(api);
-    if (error == ERROR_SUCCESS && !IsPlainFileOrFolder(info.dwFileAttributes))
-        error = ERROR_DRIVER_BLOCKED;
-    if (error == ERROR_SUCCESS)
-        error = ReadSized(api, descriptor, [&](void* data, DWORD size, DWORD* needed) {
+    FolderVerdict verdict = Accepted();
+    if (!api.GetFileInformationByHandle(object, &info)) {
+        verdict = Unreadable(QueryError(api), place);
+    } else if (!IsPlainFileOrFolder(info.dwFileAttributes)) {
+        verdict = Refused(Refusal::Link, place);
+    } else {
+        DWORD error = ReadSized(api, descriptor, [&](void* data, DWORD size, DWORD* needed) {
             return api.GetKernelObjectSecurity(
-                place, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, data, size, needed);
+                object, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, data, size,
+                needed);
         });
-    api.CloseHandle(place);
-    if (error != ERROR_SUCCESS)
-        return error;
+        if (error != ERROR_SUCCESS)
+            verdict = Unreadable(error, place);
+    }
+    api.CloseHandle(object);
+    if (verdict.refusal != Refusal::None)
+        return verdict;
     return OnlyTrustedCanDo(descriptor.data(), descriptor.size(), rights, trusted)
-               ? ERROR_SUCCESS
-               : ERROR_DRIVER_BLOCKED;
+               ? Accepted()
+               : Refused(Refusal::OthersCanChange, place);
+}
+
+// The drive of a path "X:\...": a local fixed disk that keeps permissions,
+// whose letter names the volume itself, as it will at boot. Only such a
+// disk is asked for its flags: a network volume may be slow to answer, or
+// not answer at all.
+FolderVerdict CheckDrive(PlatformApi& api, wchar_t letter)
+{
+    const size_t kRoot = 3;  // the place: "X:\"
+    const wchar_t root[] = {letter, L':', L'\\', L'\0'};
+    UINT driveType = api.GetDriveTypeW(root);
+    DWORD volumeFlags = 0;
+    if (driveType == DRIVE_FIXED &&
+        !api.GetVolumeInformationW(root, nullptr, 0, nullptr, nullptr, &volumeFlags, nullptr, 0))
+        return Unreadable(QueryError(api), kRoot);
+    if (!IsTrustworthyVolume(driveType, volumeFlags))
+        return Refused(Refusal::NotLocalDisk, kRoot);
+
+    // A target too long for the buffer is no volume's.
+    wchar_t device[MAX_PATH];
+    const wchar_t drive[] = {letter, L':', L'\0'};
+    if (!api.QueryDosDeviceW(drive, device, MAX_PATH)) {
+        DWORD error = QueryError(api);
+        return error == ERROR_INSUFFICIENT_BUFFER ? Refused(Refusal::SessionLetter, kRoot)
+                                                  : Unreadable(error, kRoot);
+    }
+    return IsVolumeDevice(device) ? Accepted() : Refused(Refusal::SessionLetter, kRoot);
 }
 
 }  // namespace
 
-DWORD CheckDriverFolder(PlatformApi& api, const char* imagePath)
+FolderVerdict CheckDriverFolder(PlatformApi& api, const wchar_t* imagePath, size_t folderLength)
 {
-    // The folder is the path without "\KESTRAMO.SYS"; a drive root keeps its
-    // backslash. Only a drive-letter path can be on a local disk: a UNC path
-    // is a network path.
-    size_t length = strlen(imagePath) - strlen(kDriverService.driverFileSuffix);
-    if (length < 3 || imagePath[1] != ':' || imagePath[2] != '\\')
-        return ERROR_DRIVER_BLOCKED;
-    char root[4] = {imagePath[0], ':', '\\', '\0'};
-
-    // Only a local fixed disk is asked for its flags: a network volume may be
-    // slow to answer, or not answer at all.
-    UINT driveType = api.GetDriveTypeA(root);
-    DWORD volumeFlags = 0;
-    if (driveType == DRIVE_FIXED &&
-        !api.GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, &volumeFlags, nullptr, 0))
-        return QueryError(api);
-    if (!IsTrustworthyVolume(driveType, volumeFlags))
-        return ERROR_DRIVER_BLOCKED;
-
-    // The letter must name the volume itself, as it will at boot. A target
-    // too long for the buffer is no volume's.
-    char device[MAX_PATH];
-    char letter[3] = {imagePath[0], ':', '\0'};
-    if (!api.QueryDosDeviceA(letter, device, sizeof device)) {
-        DWORD error = QueryError(api);
-        return error == ERROR_INSUFFICIENT_BUFFER ? ERROR_DRIVER_BLOCKED : error;
-    }
-    if (!IsVolumeDevice(device))
-        return ERROR_DRIVER_BLOCKED;
+    // Only a drive-letter path can be on a local disk: a UNC path is a
+    // network path. A drive root keeps its backslash.
+    if (folderLength < 3 || imagePath[1] != L':' || imagePath[2] != L'\\')
+        return Refused(Refusal::NotLocalDisk, folderLength);
+    FolderVerdict verdict = CheckDrive(api, imagePath[0]);
+    if (verdict.refusal != Refusal::None)
+        return verdict;
 
     DWORD majorVersion = LOBYTE(LOWORD(api.GetVersion()));
     HeapBuffer user;
     TrustedPrincipals trusted = {};
     DWORD error = ReadTrustedPrincipals(api, majorVersion, user, trusted);
     if (error != ERROR_SUCCESS)
-        return error;
+        return FolderVerdict{Refusal::TokenUnreadable, error, 0};
     // A link is opened as itself; NT 4.0, which has none, does not know the
     // flag.
     DWORD openFlags = FILE_FLAG_BACKUP_SEMANTICS;
@@ -201,50 +224,48 @@ DWORD CheckDriverFolder(PlatformApi& api, const char* imagePath)
 
     // Every query names the path as the kernel will read it: "\\?\" keeps
     // each name as it is, where Win32 would take one such as NUL for a device.
-    static const char kVerbatim[] = "\\\\?\\";
-    const size_t prefix = sizeof kVerbatim - 1;
-    size_t size = prefix + strlen(imagePath) + 1;
+    static const wchar_t kVerbatim[] = L"\\\\?\\";
+    const size_t prefix = sizeof kVerbatim / sizeof kVerbatim[0] - 1;
+    size_t pathLength = folderLength;
+    while (imagePath[pathLength])
+        ++pathLength;
     HeapBuffer copy;
-    if (!copy.Resize(static_cast<DWORD>(size)))
-        return ERROR_NOT_ENOUGH_MEMORY;
-    char* path = static_cast<char*>(copy.data());
-    memcpy(path, kVerbatim, prefix);
-    memcpy(path + prefix, imagePath, size - prefix);
-    length += prefix;
+    if (!copy.Resize(static_cast<DWORD>((prefix + pathLength + 1) * sizeof(wchar_t))))
+        return Unreadable(ERROR_NOT_ENOUGH_MEMORY, folderLength);
+    wchar_t* path = static_cast<wchar_t*>(copy.data());
+    memcpy(path, kVerbatim, prefix * sizeof(wchar_t));
+    memcpy(path + prefix, imagePath, (pathLength + 1) * sizeof(wchar_t));
 
     // Each folder from the root down to the driver's own, each name one that
-    // Win32 and the kernel read alike. A backslash is found by reading
-    // forward: in a double-byte code page (936, 932) it may also be the
-    // second byte of a character.
+    // Win32 and the kernel read alike; `end` counts the characters of the
+    // driver's path up to the folder's end.
     HeapBuffer folder;
-    const size_t rootEnd = prefix + 3;
+    const size_t rootEnd = 3;
     for (size_t end = rootEnd;;) {
-        char kept = path[end];
-        path[end] = '\0';
-        error = CheckPlace(api, path, end == length ? kChangeRights : kReplaceRights, openFlags,
-                           trusted, folder);
-        path[end] = kept;
-        if (error != ERROR_SUCCESS)
-            return error;
-        if (end == length)
+        wchar_t kept = path[prefix + end];
+        path[prefix + end] = L'\0';
+        verdict = CheckPlace(api, path, end, end == folderLength ? kChangeRights : kReplaceRights,
+                             openFlags, trusted, folder);
+        path[prefix + end] = kept;
+        if (verdict.refusal != Refusal::None)
+            return verdict;
+        if (end == folderLength)
             break;
-        size_t first = end == rootEnd ? rootEnd : end + 1;  // the next name's first byte
-        size_t next = first;
-        do
-            next += api.IsDBCSLeadByte(static_cast<BYTE>(path[next])) ? 2 : 1;
-        while (next < length && path[next] != '\\');
-        end = next < length ? next : length;
-        if (!IsPlainName(path + first, end - first))
-            return ERROR_DRIVER_BLOCKED;
+        size_t first = end == rootEnd ? rootEnd : end + 1;  // the next name's first character
+        end = first;
+        while (end < folderLength && imagePath[end] != L'\\')
+            ++end;
+        if (!IsPlainName(imagePath + first, end - first))
+            return Refused(Refusal::NameEndsInSpaceOrDot, end);
     }
 
     // Then the driver file; one not there yet will get the entries it
     // inherits from the folder when it is copied in.
     HeapBuffer file;
-    error = CheckPlace(api, path, kChangeRights, openFlags, trusted, file);
-    if (error != ERROR_FILE_NOT_FOUND)
-        return error;
+    verdict = CheckPlace(api, path, pathLength, kChangeRights, openFlags, trusted, file);
+    if (verdict.refusal != Refusal::PlaceUnreadable || verdict.code != ERROR_FILE_NOT_FOUND)
+        return verdict;
     return OnlyTrustedCanDoToNewFile(folder.data(), folder.size(), kChangeRights, trusted)
-               ? ERROR_SUCCESS
-               : ERROR_DRIVER_BLOCKED;
+               ? Accepted()
+               : Refused(Refusal::OthersCanChange, folderLength);
 }

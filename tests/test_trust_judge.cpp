@@ -1,6 +1,6 @@
 // Which folders a driver may be registered from, judged from security
 // descriptors written as SDDL after Windows' own defaults.
-#include "folder_safety.h"
+#include "judge.h"
 
 #include <gtest/gtest.h>
 
@@ -44,7 +44,7 @@ bool Judge(const std::string& sddl, DWORD rights, bool accountTrusted = true,
 
 }  // namespace
 
-TEST(FolderSafety, SecurityDescriptors)
+TEST(TrustRule, SecurityDescriptors)
 {
     const std::string base = "O:BAD:(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;BU)";
     const Case cases[] = {
@@ -104,7 +104,7 @@ TEST(FolderSafety, SecurityDescriptors)
         EXPECT_EQ(Judge(c.sddl, c.rights), c.safe) << c.what;
 }
 
-TEST(FolderSafety, NullDaclIsUnsafe)
+TEST(TrustRule, NullDaclIsUnsafe)
 {
     // Made by hand: not every SDDL parser gives a null DACL for
     // NO_ACCESS_CONTROL.
@@ -121,7 +121,7 @@ TEST(FolderSafety, NullDaclIsUnsafe)
     LocalFree(administrators);
 }
 
-TEST(FolderSafety, MalformedDescriptorsAreUnsafe)
+TEST(TrustRule, MalformedDescriptorsAreUnsafe)
 {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     ULONG size = 0;
@@ -143,7 +143,7 @@ TEST(FolderSafety, MalformedDescriptorsAreUnsafe)
 }
 
 // A file copied into the folder later takes the entries it inherits.
-TEST(FolderSafety, FileNotThereYet)
+TEST(TrustRule, FileNotThereYet)
 {
     const std::string admins = "O:BAD:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
     const struct {
@@ -168,7 +168,7 @@ TEST(FolderSafety, FileNotThereYet)
 // Each named system's defaults for the root of the system drive,
 // Program Files and a folder an administrator made below it, and for a
 // KESTRAMO.SYS copied into that folder later.
-TEST(FolderSafety, EachSystemsDefaults)
+TEST(TrustRule, EachSystemsDefaults)
 {
     const std::string me = kInstaller;
     const std::string nt4 = "O:BAD:(A;OICI;0x1301bf;;;WD)(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;SO)"
@@ -218,7 +218,7 @@ TEST(FolderSafety, EachSystemsDefaults)
     }
 }
 
-TEST(FolderSafety, OnlyAFixedDiskThatKeepsPermissions)
+TEST(TrustRule, OnlyAFixedDiskThatKeepsPermissions)
 {
     EXPECT_TRUE(IsTrustworthyVolume(DRIVE_FIXED, FILE_PERSISTENT_ACLS | FILE_CASE_PRESERVED_NAMES));
     EXPECT_FALSE(IsTrustworthyVolume(DRIVE_FIXED, FILE_CASE_PRESERVED_NAMES));  // FAT, exFAT

@@ -1,4 +1,4 @@
-#include "folder_safety.h"
+#include "judge.h"
 
 #include <stddef.h>
 #include <string.h>
@@ -258,6 +258,32 @@ bool HoldsGroup(const void* tokenGroups, DWORD size, const BYTE* wanted)
     return false;
 }
 
+// The end of the name at `name` in a device path: the next backslash or the
+// end of the text.
+const wchar_t* NameEnd(const wchar_t* name)
+{
+    while (*name && *name != L'\\')
+        ++name;
+    return name;
+}
+
+// Whether the name from `name` to `end` is `word` followed by one or more
+// digits ("Partition1" for "Partition"); `word` alone where `digits` is false.
+bool IsName(const wchar_t* name, const wchar_t* end, const wchar_t* word, bool digits)
+{
+    for (; *word; ++word, ++name)
+        if (name == end || *name != *word)
+            return false;
+    if (!digits)
+        return name == end;
+    if (name == end)
+        return false;
+    for (; name != end; ++name)
+        if (*name < L'0' || *name > L'9')
+            return false;
+    return true;
+}
+
 }  // namespace
 
 bool TrustsInstallingAccount(const InstallerToken& token)
@@ -298,4 +324,28 @@ bool OnlyTrustedCanDoToNewFile(const void* folderDescriptor, DWORD size, DWORD r
                                const TrustedPrincipals& trusted)
 {
     return Judge(folderDescriptor, size, rights, trusted, Judged::NewFile);
+}
+
+bool IsVolumeDevice(const wchar_t* target)
+{
+    const wchar_t kDevices[] = L"\\Device\\";
+    for (const wchar_t* prefix = kDevices; *prefix; ++prefix, ++target)
+        if (*target != *prefix)  // stops at the target's end too
+            return false;
+    // Up to three names below \Device.
+    const wchar_t* first = target;
+    const wchar_t* firstEnd = NameEnd(first);
+    if (firstEnd == first)
+        return false;
+    if (!*firstEnd)
+        return true;
+    const wchar_t* second = firstEnd + 1;
+    const wchar_t* secondEnd = NameEnd(second);
+    if (!*secondEnd)
+        return IsName(first, firstEnd, L"Harddisk", true) &&
+               IsName(second, secondEnd, L"Partition", true);
+    const wchar_t* third = secondEnd + 1;
+    const wchar_t* thirdEnd = NameEnd(third);
+    return !*thirdEnd && IsName(first, firstEnd, L"HarddiskDmVolumes", false) &&
+           secondEnd != second && IsName(third, thirdEnd, L"Volume", true);
 }
