@@ -56,12 +56,11 @@ DWORD InstallDriverService(bool isNT, NoticeSink& sink)
     // the kernel at every start. The box says which place, why, and what to
     // do.
     ImagePath imagePath;
-    FolderVerdict verdict = Accepted();
     DWORD unreadable = imagePath.Form(api);
-    if (unreadable != ERROR_SUCCESS)
-        verdict = FolderVerdict{Refusal::DirectoryUnreadable, unreadable, 0};
-    else
-        verdict = CheckDriverFolder(api, imagePath.c_str(), imagePath.FolderLength());
+    FolderVerdict verdict =
+        unreadable != ERROR_SUCCESS
+            ? FolderVerdict{Refusal::DirectoryUnreadable, unreadable, 0}
+            : CheckDriverFolder(api, imagePath.c_str(), imagePath.FolderLength());
     if (verdict.refusal != Refusal::None) {
         RefusalNotice refusal(api, verdict, imagePath.c_str());
         sink.ShowNotice(refusal.notice());

@@ -42,6 +42,11 @@ public:
         return ::MultiByteToWideChar(codePage, flags, text, length, wide, capacity);
     }
 
+    UINT GetSystemDirectoryA(char* buffer, UINT capacity) override
+    {
+        return ::GetSystemDirectoryA(buffer, capacity);
+    }
+
     UINT GetACP() override { return ::GetACP(); }
 
     BOOL IsValidCodePage(UINT codePage) override { return ::IsValidCodePage(codePage); }
@@ -96,6 +101,22 @@ public:
     {
         auto query = Kernel32Function<decltype(&::QueryDosDeviceW)>("QueryDosDeviceW");
         return query ? query(device, target, capacity) : 0;
+    }
+
+    BOOL GetVolumeNameForVolumeMountPointW(const wchar_t* mountPoint, wchar_t* volume,
+                                           DWORD capacity) override
+    {
+        auto query = Kernel32Function<decltype(&::GetVolumeNameForVolumeMountPointW)>(
+            "GetVolumeNameForVolumeMountPointW");
+        return query && query(mountPoint, volume, capacity);
+    }
+
+    BOOL GetVolumePathNamesForVolumeNameW(const wchar_t* volume, wchar_t* paths, DWORD capacity,
+                                          DWORD* needed) override
+    {
+        auto query = Kernel32Function<decltype(&::GetVolumePathNamesForVolumeNameW)>(
+            "GetVolumePathNamesForVolumeNameW");
+        return query && query(volume, paths, capacity, needed);
     }
 
     BOOL OpenProcessToken(DWORD access, HANDLE* token) override

@@ -95,6 +95,16 @@ DWORD FakePlatformApi::GetCurrentDirectoryW(DWORD capacity, wchar_t* buffer)
     return length;
 }
 
+UINT FakePlatformApi::GetSystemDirectoryA(char* buffer, UINT capacity)
+{
+    FolderQuery("GetSystemDirectoryA", "");
+    UINT length = static_cast<UINT>(systemDirectory.size());
+    if (length + 1 > capacity)
+        return length + 1;
+    memcpy(buffer, systemDirectory.c_str(), length + 1);
+    return length;
+}
+
 int FakePlatformApi::MultiByteToWideChar(UINT codePage, DWORD flags, const char* text,
                                          int length, wchar_t* wide, int capacity)
 {
@@ -180,6 +190,13 @@ BOOL FakePlatformApi::GetVolumeInformationW(const wchar_t* root, wchar_t*, DWORD
     return TRUE;
 }
 
+bool FakePlatformApi::HasEmptyName(const wchar_t* path)
+{
+    // After "\\?\" two separators in a row are an empty name: Windows refuses
+    // the path, where Win32 would make them one.
+    return Resolved(path).find("\\\\") != std::string::npos;
+}
+
 bool FakePlatformApi::Exists(const std::string& resolved) const
 {
     auto it = security.find(resolved);
@@ -200,6 +217,8 @@ HANDLE FakePlatformApi::OpenForQuery(const wchar_t* path, DWORD flags)
         return INVALID_HANDLE_VALUE;
     if (!(flags & FILE_FLAG_BACKUP_SEMANTICS))  // a folder cannot be opened without it
         return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+    if (HasEmptyName(path))
+        return Fail(ERROR_INVALID_NAME, INVALID_HANDLE_VALUE);
     if (!Exists(Resolved(path)))
         return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
     HANDLE file = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x8000 + 4 * ++m_filesOpened));
@@ -248,6 +267,8 @@ DWORD FakePlatformApi::GetFileAttributesW(const wchar_t* path)
     FolderQuery("GetFileAttributesW", Utf8(path));
     if (Injected("GetFileAttributesW"))
         return INVALID_FILE_ATTRIBUTES;
+    if (HasEmptyName(path))
+        return Fail(ERROR_INVALID_NAME, INVALID_FILE_ATTRIBUTES);
     if (!Exists(Resolved(path)))
         return Fail(ERROR_FILE_NOT_FOUND, INVALID_FILE_ATTRIBUTES);
     return AttributesOf(Resolved(path), false);
@@ -266,6 +287,39 @@ DWORD FakePlatformApi::QueryDosDeviceW(const wchar_t* device, wchar_t* target, D
     memcpy(target, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
     target[size - 1] = L'\0';
     return size;
+}
+
+BOOL FakePlatformApi::GetVolumeNameForVolumeMountPointW(const wchar_t* mountPoint,
+                                                        wchar_t* volume, DWORD capacity)
+{
+    FolderQuery("GetVolumeNameForVolumeMountPointW", Utf8(mountPoint));
+    if (Injected("GetVolumeNameForVolumeMountPointW"))
+        return FALSE;
+    const wchar_t kVolume[] = L"\\\\?\\Volume{00000000-0000-0000-0000-000000000002}\\";
+    if (capacity < sizeof kVolume / sizeof kVolume[0])
+        return Fail(ERROR_FILENAME_EXCED_RANGE, FALSE);
+    memcpy(volume, kVolume, sizeof kVolume);
+    m_volumeAsked = Utf8(mountPoint);
+    return TRUE;
+}
+
+BOOL FakePlatformApi::GetVolumePathNamesForVolumeNameW(const wchar_t* volume, wchar_t* paths,
+                                                       DWORD capacity, DWORD* needed)
+{
+    FolderQuery("GetVolumePathNamesForVolumeNameW", Utf8(volume));
+    if (!mountManagerLists)
+        return Fail(ERROR_CALL_NOT_IMPLEMENTED, FALSE);
+    if (Injected("GetVolumePathNamesForVolumeNameW"))
+        return FALSE;
+    std::wstring list;
+    for (const std::string& path : volumePaths)
+        list += Utf16(path == "*" ? m_volumeAsked : path) + L'\0';
+    list += L'\0';
+    *needed = static_cast<DWORD>(list.size());
+    if (capacity < list.size())
+        return Fail(ERROR_MORE_DATA, FALSE);
+    memcpy(paths, list.data(), list.size() * sizeof(wchar_t));
+    return TRUE;
 }
 
 BOOL FakePlatformApi::OpenProcessToken(DWORD access, HANDLE* token)

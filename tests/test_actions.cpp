@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -251,7 +252,7 @@ TEST(InstallDriverServiceFolderCheck, EachRefusalNamesItsPlaceAndReason)
         {"a file not there yet that Users could write",
          {{kFile, ""}, {kFolder, "O:BAD:(A;OICI;FA;;;BA)(A;OIIO;FA;;;BU)"}}, {}, kFolder,
          t.othersCanChange},
-        {"the driver file in a drive root", {{"D:\\\\KESTRAMO.SYS", kWritable}}, {},
+        {"the driver file in a drive root", {{"D:\\KESTRAMO.SYS", kWritable}}, {},
          "D:\\KESTRAMO.SYS", t.othersCanChange, 1275, nullptr, DRIVE_FIXED,
          FILE_PERSISTENT_ACLS, "D:\\"},
         {"a long path, whole", {{kLong, kWritable}}, {}, kLong, t.othersCanChange, 1275, nullptr,
@@ -274,6 +275,8 @@ TEST(InstallDriverServiceFolderCheck, EachRefusalNamesItsPlaceAndReason)
         {"unreadable attributes", {}, {}, "C:\\", t.placeUnreadable, 5, "GetFileAttributesW"},
         {"an unreadable volume", {}, {}, "C:\\", t.placeUnreadable, 5, "GetVolumeInformationW"},
         {"an unreadable drive letter", {}, {}, "C:\\", t.placeUnreadable, 5, "QueryDosDeviceW"},
+        {"an unreadable list of the volume's letters", {}, {}, "C:\\", t.placeUnreadable, 5,
+         "GetVolumePathNamesForVolumeNameW"},
         {"no token", {}, {}, "", t.tokenUnreadable, 5, "OpenProcessToken"},
         {"no current directory", {}, {}, "", t.directoryUnreadable, 5, "GetCurrentDirectoryW"},
     };
@@ -348,6 +351,10 @@ TEST(InstallDriverServiceFolderCheck, DriveLettersOfEachSystem)
         DWORD majorVersion;
         const char* device;
         bool installs;
+        std::vector<std::string> volumePaths = {"*"};  // "*": the letter's root
+        bool mountManagerLists = true;
+        const char* failing = nullptr;  // fails with ERROR_INVALID_PARAMETER
+        const char* directory = "C:\\Setup";  // Windows is on C:
     };
     const Case cases[] = {
         {"NT 4.0: a partition", 4, "\\Device\\Harddisk0\\Partition1", true},
@@ -370,6 +377,26 @@ TEST(InstallDriverServiceFolderCheck, DriveLettersOfEachSystem)
         {"a network letter", 10, "\\Device\\LanmanRedirector\\;Z:0000000000012345\\server\\share",
          false},
         {"no device at all", 10, "\\Device\\", false},
+        // Where the mount manager keeps the letters its volumes have at every
+        // start (XP on), the letter must be among them.
+        {"XP on: the letter among its volume's mounted folders", 10, "\\Device\\HarddiskVolume2",
+         true, {"D:\\Data\\", "C:\\"}},
+        {"XP on: a long list of them", 10, "\\Device\\HarddiskVolume2", true,
+         {"D:\\" + std::string(400, 'm') + "\\", "*"}},
+        {"XP on: a letter this session defined for a volume", 10, "\\Device\\HarddiskVolume2",
+         false, {"D:\\"}},
+        {"XP on: a volume with no letter kept", 10, "\\Device\\HarddiskVolume2", false, {}},
+        {"XP on: no volume named for the letter", 10, "\\Device\\HarddiskVolume2", false, {"*"},
+         true, "GetVolumeNameForVolumeMountPointW"},
+        // NT 4.0 and 2000 keep no such list, and there any user may define a
+        // letter for everyone: only the drive Windows is on.
+        {"NT 4.0: the Windows drive", 4, "\\Device\\Harddisk0\\Partition1", true, {}, false},
+        {"NT 4.0: another drive", 4, "\\Device\\Harddisk0\\Partition2", false, {}, false,
+         nullptr, "D:\\Setup"},
+        {"2000: the Windows drive, a dynamic volume", 5,
+         "\\Device\\HarddiskDmVolumes\\PCDg0\\Volume1", true, {"D:\\"}, false},
+        {"2000: another drive", 5, "\\Device\\HarddiskVolume2", false, {"*"}, false, nullptr,
+         "d:\\Setup"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -377,9 +404,19 @@ TEST(InstallDriverServiceFolderCheck, DriveLettersOfEachSystem)
         ScopedPlatformApi scope{&fake};
         RecordingNoticeSink sink{&fake};
         fake.majorVersion = c.majorVersion;
+        fake.currentDirectory = c.directory;
         fake.dosDevice = c.device;
+        fake.volumePaths = c.volumePaths;
+        fake.mountManagerLists = c.mountManagerLists;
+        if (c.failing)
+            fake.FailNext(c.failing, ERROR_INVALID_PARAMETER);
         EXPECT_EQ(InstallDriverService(true, sink), c.installs ? 0u : 1275u);
         EXPECT_EQ(fake.creations.size(), c.installs ? 1u : 0u);
+        if (!c.installs && !sink.shown.empty()) {
+            EXPECT_NE(sink.shown[0].text.find(FromGbk(kRefusalTexts.sessionLetter)),
+                      std::string::npos)
+                << sink.shown[0].text;
+        }
     }
 }
 
@@ -443,6 +480,20 @@ TEST(InstallDriverServiceFolderCheck, TrustedAccountAndPowerUsers)
     }
 }
 
+// A driver in a drive root is registered with two separators before its
+// name, which the service manager makes one: the file is asked as the
+// kernel will open it.
+TEST_F(InstallDriverServiceTest, InstallsFromADriveRoot)
+{
+    fake.currentDirectory = "D:\\";
+    EXPECT_EQ(InstallDriverService(true, sink), 0u);
+    ASSERT_EQ(fake.creations.size(), 1u);
+    EXPECT_EQ(fake.creations[0].imagePath, "D:\\\\KESTRAMO.SYS");
+    const std::string asked = "GetFileAttributesW \\\\?\\D:\\KESTRAMO.SYS";
+    EXPECT_NE(std::find(fake.folderQueries.begin(), fake.folderQueries.end(), asked),
+              fake.folderQueries.end());
+}
+
 // From the root down, each folder's attributes then its descriptor; then the
 // driver file's attributes; each asked by its UTF-16 name.
 TEST_F(InstallDriverServiceTest, ChecksEachFolderFromTheRootThenTheFile)
@@ -464,7 +515,8 @@ TEST_F(InstallDriverServiceTest, ChecksEachFolderFromTheRootThenTheFile)
         return Calls{"GetFileAttributesW " + v + path, "OpenForQuery " + v + path,
                      "GetFileInformationByHandle " + path, "GetKernelObjectSecurity " + path};
     };
-    Calls expected = {"GetDriveTypeW D:\\", "GetVolumeInformationW D:\\", "QueryDosDeviceW D:"};
+    Calls expected = {"GetDriveTypeW D:\\", "GetVolumeInformationW D:\\", "QueryDosDeviceW D:",
+                      "GetVolumeNameForVolumeMountPointW D:\\"};
     for (const std::string& path : {std::string("D:\\"), std::string("D:\\Program Files"),
                                     fake.currentDirectory}) {
         Calls calls = place(path);

@@ -12,8 +12,9 @@ std::string FormPath(FakePlatformApi& fake, DWORD expectedResult = ERROR_SUCCESS
     DWORD result = path.Form(fake);
     EXPECT_EQ(result, expectedResult);
     std::string formed = Utf8(path.c_str());
-    if (result == ERROR_SUCCESS)
+    if (result == ERROR_SUCCESS) {
         EXPECT_EQ(path.FolderLength(), Utf16(fake.currentDirectory).size());
+    }
     return formed;
 }
 

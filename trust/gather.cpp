@@ -171,10 +171,52 @@ FolderVerdict CheckPlace(PlatformApi& api, const wchar_t* path, size_t place, DW
                : Refused(Refusal::OthersCanChange, place);
 }
 
+// Whether the mount manager keeps the drive `root` ("K:\") among the
+// letters of the volume it names, the ones it has at every start (XP on): a
+// letter this session defined, even for a volume itself, is not there.
+// ERROR_CALL_NOT_IMPLEMENTED where the system keeps no such list.
+DWORD ReadLetterKept(PlatformApi& api, const wchar_t* root, bool& kept)
+{
+    wchar_t volume[MAX_PATH];
+    if (!api.GetVolumeNameForVolumeMountPointW(root, volume, MAX_PATH)) {
+        DWORD error = QueryError(api);
+        return error == ERROR_CALL_NOT_IMPLEMENTED ? error : ERROR_SUCCESS;  // no volume's
+    }
+    HeapBuffer paths;
+    DWORD capacity = MAX_PATH;
+    for (int attempt = 0;; ++attempt) {
+        if (!paths.Resize(capacity * sizeof(wchar_t)))
+            return ERROR_NOT_ENOUGH_MEMORY;
+        DWORD needed = 0;
+        if (api.GetVolumePathNamesForVolumeNameW(volume, static_cast<wchar_t*>(paths.data()),
+                                                 capacity, &needed))
+            break;
+        DWORD error = QueryError(api);
+        if (error != ERROR_MORE_DATA || needed <= capacity || attempt == 2)
+            return error;
+        capacity = needed;
+    }
+    kept = ListsDriveRoot(static_cast<const wchar_t*>(paths.data()), capacity, root[0]);
+    return ERROR_SUCCESS;
+}
+
+// Whether `letter` is the drive Windows itself is on.
+bool IsWindowsDrive(PlatformApi& api, wchar_t letter)
+{
+    char system[MAX_PATH];
+    UINT length = api.GetSystemDirectoryA(system, MAX_PATH);
+    return length >= 2 && length < MAX_PATH && system[1] == ':' &&
+           IsSameDriveLetter(static_cast<BYTE>(system[0]), letter);
+}
+
 // The drive of a path "X:\...": a local fixed disk that keeps permissions,
 // whose letter names the volume itself, as it will at boot. Only such a
 // disk is asked for its flags: a network volume may be slow to answer, or
-// not answer at all.
+// not answer at all. The letter must name a volume as this system names one,
+// and be the volume's own at every start: among the letters the mount
+// manager keeps for it (XP on); where there is no such list (NT 4.0, 2000),
+// any user may define a drive letter for everyone, so only the drive
+// Windows itself is on is certain.
 FolderVerdict CheckDrive(PlatformApi& api, wchar_t letter)
 {
     const size_t kRoot = 3;  // the place: "X:\"
@@ -195,7 +237,16 @@ FolderVerdict CheckDrive(PlatformApi& api, wchar_t letter)
         return error == ERROR_INSUFFICIENT_BUFFER ? Refused(Refusal::SessionLetter, kRoot)
                                                   : Unreadable(error, kRoot);
     }
-    return IsVolumeDevice(device) ? Accepted() : Refused(Refusal::SessionLetter, kRoot);
+    if (!IsVolumeDevice(device))
+        return Refused(Refusal::SessionLetter, kRoot);
+
+    bool kept = false;
+    DWORD error = ReadLetterKept(api, root, kept);
+    if (error == ERROR_CALL_NOT_IMPLEMENTED)
+        kept = IsWindowsDrive(api, letter);
+    else if (error != ERROR_SUCCESS)
+        return Unreadable(error, kRoot);
+    return kept ? Accepted() : Refused(Refusal::SessionLetter, kRoot);
 }
 
 }  // namespace
@@ -233,8 +284,14 @@ FolderVerdict CheckDriverFolder(PlatformApi& api, const wchar_t* imagePath, size
     if (!copy.Resize(static_cast<DWORD>((prefix + pathLength + 1) * sizeof(wchar_t))))
         return Unreadable(ERROR_NOT_ENOUGH_MEMORY, folderLength);
     wchar_t* path = static_cast<wchar_t*>(copy.data());
+    // In a drive root the driver's path has two separators before its name
+    // ("D:\\KESTRAMO.SYS"), which the service manager makes one before the
+    // kernel opens the file: so is it asked.
+    const size_t doubled = imagePath[folderLength - 1] == L'\\' ? 1 : 0;
     memcpy(path, kVerbatim, prefix * sizeof(wchar_t));
-    memcpy(path + prefix, imagePath, (pathLength + 1) * sizeof(wchar_t));
+    memcpy(path + prefix, imagePath, folderLength * sizeof(wchar_t));
+    memcpy(path + prefix + folderLength, imagePath + folderLength + doubled,
+           (pathLength - folderLength - doubled + 1) * sizeof(wchar_t));
 
     // Each folder from the root down to the driver's own, each name one that
     // Win32 and the kernel read alike; `end` counts the characters of the
