@@ -48,12 +48,11 @@ struct RefusalTexts {
     const char* tokenUnreadable;
     const char* placeUnreadable;
     const char* notLocalDisk;
-    const char* sessionLetter;
+    const char* notWindowsDrive;
     const char* nameEndsInSpaceOrDot;
     const char* link;
     const char* othersCanChange;
     const char* copyUnderProgramFiles;  // what to do
-    const char* copyToLocalDisk;
 };
 
 extern const RefusalTexts kRefusalTexts;

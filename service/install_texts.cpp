@@ -39,14 +39,12 @@ const RefusalTexts kRefusalTexts = {
     "原因: 不能读取本程序的访问令牌.",
     "原因: 不能读取它的属性或权限.",
     "原因: 它不在保存权限的本地硬盘上 (网络驱动器, 可移动磁盘, 光盘, FAT 或 exFAT).",
-    "原因: Windows 启动时, 这个驱动器号不一定还是这个卷 (如用 subst 建立的驱动器号).",
+    "原因: 它不在 Windows 所在的驱动器上 (另一块磁盘, 移动硬盘, 用 subst 建立的驱动器号).",
     "原因: 它的名称以空格或点结尾.",
     "原因: 它是符号链接, 目录连接点或装入的卷.",
     "原因: 除管理员以外, 别的用户也能更改它 (所有者或权限).",
     "办法: 把 INSTALL.EXE 和 KESTRAMO.SYS 复制到 C:\\Program Files 下的一个文件夹里 "
     "(Windows 2000 和 NT 4.0 请先看 README.txt), 再从那里运行 INSTALL.EXE.",
-    "办法: 把 INSTALL.EXE 和 KESTRAMO.SYS 复制到本地 NTFS 硬盘上的一个文件夹里 "
-    "(如 C:\\Program Files 下), 再从那里运行 INSTALL.EXE.",
 };
 
 void FormatErrorNotice(char (&buffer)[kNoticeBufferSize], const char* format, DWORD errorCode)

@@ -36,14 +36,6 @@ public:
                                          DWORD* needed) = 0;
     // What a drive letter ("C:") stands for, as a list of strings.
     virtual DWORD QueryDosDeviceW(const wchar_t* device, wchar_t* target, DWORD capacity) = 0;
-    // The volume a drive's root ("C:\") names, as "\\?\Volume{GUID}\" (2000
-    // on); and the drive letters and mounted folders the mount manager keeps
-    // for a volume, the ones it has at every start, as a list of strings (XP
-    // on; `needed` in characters).
-    virtual BOOL GetVolumeNameForVolumeMountPointW(const wchar_t* mountPoint, wchar_t* volume,
-                                                   DWORD capacity) = 0;
-    virtual BOOL GetVolumePathNamesForVolumeNameW(const wchar_t* volume, wchar_t* paths,
-                                                  DWORD capacity, DWORD* needed) = 0;
     // Of the current process.
     virtual BOOL OpenProcessToken(DWORD access, HANDLE* token) = 0;
     virtual BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, void* information,

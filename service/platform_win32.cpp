@@ -103,22 +103,6 @@ public:
         return query ? query(device, target, capacity) : 0;
     }
 
-    BOOL GetVolumeNameForVolumeMountPointW(const wchar_t* mountPoint, wchar_t* volume,
-                                           DWORD capacity) override
-    {
-        auto query = Kernel32Function<decltype(&::GetVolumeNameForVolumeMountPointW)>(
-            "GetVolumeNameForVolumeMountPointW");
-        return query && query(mountPoint, volume, capacity);
-    }
-
-    BOOL GetVolumePathNamesForVolumeNameW(const wchar_t* volume, wchar_t* paths, DWORD capacity,
-                                          DWORD* needed) override
-    {
-        auto query = Kernel32Function<decltype(&::GetVolumePathNamesForVolumeNameW)>(
-            "GetVolumePathNamesForVolumeNameW");
-        return query && query(volume, paths, capacity, needed);
-    }
-
     BOOL OpenProcessToken(DWORD access, HANDLE* token) override
     {
         auto open = Advapi32Function<decltype(&::OpenProcessToken)>("OpenProcessToken");

@@ -22,9 +22,9 @@ Wording WordingOf(Refusal refusal)
     case Refusal::PlaceUnreadable:
         return {t.placeUnreadable, nullptr};
     case Refusal::NotLocalDisk:
-        return {t.notLocalDisk, t.copyToLocalDisk};
-    case Refusal::SessionLetter:
-        return {t.sessionLetter, t.copyToLocalDisk};
+        return {t.notLocalDisk, t.copyUnderProgramFiles};
+    case Refusal::NotWindowsDrive:
+        return {t.notWindowsDrive, t.copyUnderProgramFiles};
     case Refusal::NameEndsInSpaceOrDot:
         return {t.nameEndsInSpaceOrDot, t.copyUnderProgramFiles};
     case Refusal::Link:

@@ -289,39 +289,6 @@ DWORD FakePlatformApi::QueryDosDeviceW(const wchar_t* device, wchar_t* target, D
     return size;
 }
 
-BOOL FakePlatformApi::GetVolumeNameForVolumeMountPointW(const wchar_t* mountPoint,
-                                                        wchar_t* volume, DWORD capacity)
-{
-    FolderQuery("GetVolumeNameForVolumeMountPointW", Utf8(mountPoint));
-    if (Injected("GetVolumeNameForVolumeMountPointW"))
-        return FALSE;
-    const wchar_t kVolume[] = L"\\\\?\\Volume{00000000-0000-0000-0000-000000000002}\\";
-    if (capacity < sizeof kVolume / sizeof kVolume[0])
-        return Fail(ERROR_FILENAME_EXCED_RANGE, FALSE);
-    memcpy(volume, kVolume, sizeof kVolume);
-    m_volumeAsked = Utf8(mountPoint);
-    return TRUE;
-}
-
-BOOL FakePlatformApi::GetVolumePathNamesForVolumeNameW(const wchar_t* volume, wchar_t* paths,
-                                                       DWORD capacity, DWORD* needed)
-{
-    FolderQuery("GetVolumePathNamesForVolumeNameW", Utf8(volume));
-    if (!mountManagerLists)
-        return Fail(ERROR_CALL_NOT_IMPLEMENTED, FALSE);
-    if (Injected("GetVolumePathNamesForVolumeNameW"))
-        return FALSE;
-    std::wstring list;
-    for (const std::string& path : volumePaths)
-        list += Utf16(path == "*" ? m_volumeAsked : path) + L'\0';
-    list += L'\0';
-    *needed = static_cast<DWORD>(list.size());
-    if (capacity < list.size())
-        return Fail(ERROR_MORE_DATA, FALSE);
-    memcpy(paths, list.data(), list.size() * sizeof(wchar_t));
-    return TRUE;
-}
-
 BOOL FakePlatformApi::OpenProcessToken(DWORD access, HANDLE* token)
 {
     FolderQuery("OpenProcessToken", "");

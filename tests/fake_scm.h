@@ -46,12 +46,7 @@ public:
     UINT driveType = DRIVE_FIXED;
     DWORD volumeFlags = FILE_PERSISTENT_ACLS;
     std::string dosDevice = "\\Device\\HarddiskVolume2";
-    // The drive letters and mounted folders the mount manager keeps for the
-    // volume a letter names, "*" standing for that letter's root; none
-    // (ERROR_CALL_NOT_IMPLEMENTED) where `mountManagerLists` is false, as on
-    // NT 4.0 and 2000.
-    std::vector<std::string> volumePaths = {"*"};
-    bool mountManagerLists = true;
+    // Where Windows is: only its drive letter is asked.
     std::string systemDirectory = "C:\\WINDOWS\\system32";
     std::string defaultSecurity = "O:BAD:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
     std::map<std::string, std::string> security;
@@ -104,10 +99,6 @@ public:
                                wchar_t* fileSystem, DWORD fileSystemSize) override;
     DWORD GetFileAttributesW(const wchar_t* path) override;
     DWORD QueryDosDeviceW(const wchar_t* device, wchar_t* target, DWORD capacity) override;
-    BOOL GetVolumeNameForVolumeMountPointW(const wchar_t* mountPoint, wchar_t* volume,
-                                           DWORD capacity) override;
-    BOOL GetVolumePathNamesForVolumeNameW(const wchar_t* volume, wchar_t* paths, DWORD capacity,
-                                          DWORD* needed) override;
     HANDLE OpenForQuery(const wchar_t* path, DWORD flags) override;
     BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) override;
     BOOL GetKernelObjectSecurity(HANDLE object, SECURITY_INFORMATION requested,
@@ -169,7 +160,6 @@ private:
     int m_openTokens = 0;
     int m_openLinkedTokens = 0;
     size_t m_callsAtFolderQuery = size_t(-1);
-    std::string m_volumeAsked;  // the root GetVolumeNameForVolumeMountPointW was asked
 };
 
 // Records notices, and logs them into the fake's call sequence so tests can

@@ -168,17 +168,17 @@ TEST_F(RealActions, InstallFromADirectoryLongerThan127Bytes)
     EXPECT_TRUE(WaitForKestramoState(SERVICE_RUNNING));
 }
 
-// The prefix maps K: to a folder of its own (scripts/wine-prefix).
+// The root of the drive Windows is on, the prefix's own C:.
 TEST_F(RealActions, InstallFromADriveRootDoublesTheSeparator)
 {
-    ASSERT_TRUE(CopyFileA(TestDriverPath().c_str(), "K:\\KESTRAMO.SYS", FALSE))
-        << "K: is not mapped, error " << GetLastError();
-    InstallFrom("K:\\");
-    DeleteFileA("K:\\KESTRAMO.SYS");
+    ASSERT_TRUE(CopyFileA(TestDriverPath().c_str(), "C:\\KESTRAMO.SYS", FALSE))
+        << GetLastError();
+    InstallFrom("C:\\");
+    DeleteFileA("C:\\KESTRAMO.SYS");
 
     ServiceConfig config;
     ASSERT_TRUE(QueryKestramoConfig(config));
-    EXPECT_EQ(config.imagePath, "K:\\\\KESTRAMO.SYS");
+    EXPECT_EQ(config.imagePath, "C:\\\\KESTRAMO.SYS");
     ASSERT_EQ(sink.shown.size(), 1u);
     // Whether the platform loads a driver through the doubled separator is
     // its own business; either outcome must be reported as what happened.

@@ -226,13 +226,11 @@ const wchar_t kLink[] = L"原因: 它是符号链接, 目录连接点或装入�
 const wchar_t kNotLocalDisk[] =
     L"原因: 它不在保存权限的本地硬盘上 (网络驱动器, 可移动磁盘, 光盘, FAT 或 exFAT).";
 const wchar_t kNameEndsInSpaceOrDot[] = L"原因: 它的名称以空格或点结尾.";
+const wchar_t kNotWindowsDrive[] =
+    L"原因: 它不在 Windows 所在的驱动器上 (另一块磁盘, 移动硬盘, 用 subst 建立的驱动器号).";
 const wchar_t kCopyUnderProgramFiles[] =
     L"办法: 把 INSTALL.EXE 和 KESTRAMO.SYS 复制到 C:\\Program Files 下的一个文件夹里 "
     L"(Windows 2000 和 NT 4.0 请先看 README.txt), 再从那里运行 INSTALL.EXE.";
-const wchar_t kCopyToLocalDisk[] =
-    L"办法: 把 INSTALL.EXE 和 KESTRAMO.SYS 复制到本地 NTFS 硬盘上的一个文件夹里 "
-    L"(如 C:\\Program Files 下), 再从那里运行 INSTALL.EXE.";
-
 std::wstring RefusalBox(const std::wstring& place, const wchar_t* reason, const wchar_t* action)
 {
     return L"不能安装 KESTRAMO 驱动程序 (0x4fb).\n\n位置: " + place + L"\n" + reason + L"\n" +
@@ -301,13 +299,12 @@ TEST_F(InstallerInWideFolder, NamedInAnyScriptAndWritableIsRefusedByItsName)
 // (scripts/wine-prefix).
 struct InstallerFolderCheck : InstallerEndToEnd {
     // Refused, with this place, reason and what to do in its box.
-    void ExpectRefused(const std::string& place, const wchar_t* reason,
-                       const wchar_t* action = kCopyUnderProgramFiles)
+    void ExpectRefused(const std::string& place, const wchar_t* reason)
     {
         Opened opened;
         auto boxes = RunAndPress(IDOK, 1, &opened);
         ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].text, RefusalBox(Wide(place), reason, action));
+        EXPECT_EQ(boxes[0].text, RefusalBox(Wide(place), reason, kCopyUnderProgramFiles));
         EXPECT_EQ(boxes[0].caption, L"致命错误");
         EXPECT_EQ(exitCode, DWORD(ERROR_DRIVER_BLOCKED));
         EXPECT_FALSE(KestramoServiceExists());
@@ -339,8 +336,18 @@ TEST_F(InstallerFolderCheck, NetworkDriveRegistersNothing)
 {
     ASSERT_TRUE(CopyTestDriverTo("N:")) << "N: is not mapped, error " << GetLastError();
     startIn = "N:\\";
-    ExpectRefused("N:\\", kNotLocalDisk, kCopyToLocalDisk);
+    ExpectRefused("N:\\", kNotLocalDisk);
     DeleteFileA("N:\\KESTRAMO.SYS");
+}
+
+// Only the drive Windows is on: any other fixed disk may be one a user
+// carries away and changes elsewhere. K: is a second local drive.
+TEST_F(InstallerFolderCheck, AnotherDiskRegistersNothing)
+{
+    ASSERT_TRUE(CopyTestDriverTo("K:")) << "K: is not mapped, error " << GetLastError();
+    startIn = "K:\\";
+    ExpectRefused("K:\\", kNotWindowsDrive);
+    DeleteFileA("K:\\KESTRAMO.SYS");
 }
 
 // Win32 drops a trailing space from the last name it is asked for, so asking

@@ -171,35 +171,6 @@ FolderVerdict CheckPlace(PlatformApi& api, const wchar_t* path, size_t place, DW
                : Refused(Refusal::OthersCanChange, place);
 }
 
-// Whether the mount manager keeps the drive `root` ("K:\") among the
-// letters of the volume it names, the ones it has at every start (XP on): a
-// letter this session defined, even for a volume itself, is not there.
-// ERROR_CALL_NOT_IMPLEMENTED where the system keeps no such list.
-DWORD ReadLetterKept(PlatformApi& api, const wchar_t* root, bool& kept)
-{
-    wchar_t volume[MAX_PATH];
-    if (!api.GetVolumeNameForVolumeMountPointW(root, volume, MAX_PATH)) {
-        DWORD error = QueryError(api);
-        return error == ERROR_CALL_NOT_IMPLEMENTED ? error : ERROR_SUCCESS;  // no volume's
-    }
-    HeapBuffer paths;
-    DWORD capacity = MAX_PATH;
-    for (int attempt = 0;; ++attempt) {
-        if (!paths.Resize(capacity * sizeof(wchar_t)))
-            return ERROR_NOT_ENOUGH_MEMORY;
-        DWORD needed = 0;
-        if (api.GetVolumePathNamesForVolumeNameW(volume, static_cast<wchar_t*>(paths.data()),
-                                                 capacity, &needed))
-            break;
-        DWORD error = QueryError(api);
-        if (error != ERROR_MORE_DATA || needed <= capacity || attempt == 2)
-            return error;
-        capacity = needed;
-    }
-    kept = ListsDriveRoot(static_cast<const wchar_t*>(paths.data()), capacity, root[0]);
-    return ERROR_SUCCESS;
-}
-
 // Whether `letter` is the drive Windows itself is on.
 bool IsWindowsDrive(PlatformApi& api, wchar_t letter)
 {
@@ -210,13 +181,12 @@ bool IsWindowsDrive(PlatformApi& api, wchar_t letter)
 }
 
 // The drive of a path "X:\...": a local fixed disk that keeps permissions,
-// whose letter names the volume itself, as it will at boot. Only such a
-// disk is asked for its flags: a network volume may be slow to answer, or
-// not answer at all. The letter must name a volume as this system names one,
-// and be the volume's own at every start: among the letters the mount
-// manager keeps for it (XP on); where there is no such list (NT 4.0, 2000),
-// any user may define a drive letter for everyone, so only the drive
-// Windows itself is on is certain.
+// and the one Windows itself is on, whose letter names that volume as this
+// system names one. Any other fixed disk may be one a user carries away and
+// changes elsewhere, or be named by a letter any user may redefine (NT 4.0,
+// 2000); a letter made with subst, or for a folder on a device, is this
+// session's own. Only a fixed disk is asked for its flags: a network volume
+// may be slow to answer, or not answer at all.
 FolderVerdict CheckDrive(PlatformApi& api, wchar_t letter)
 {
     const size_t kRoot = 3;  // the place: "X:\"
@@ -234,19 +204,12 @@ FolderVerdict CheckDrive(PlatformApi& api, wchar_t letter)
     const wchar_t drive[] = {letter, L':', L'\0'};
     if (!api.QueryDosDeviceW(drive, device, MAX_PATH)) {
         DWORD error = QueryError(api);
-        return error == ERROR_INSUFFICIENT_BUFFER ? Refused(Refusal::SessionLetter, kRoot)
+        return error == ERROR_INSUFFICIENT_BUFFER ? Refused(Refusal::NotWindowsDrive, kRoot)
                                                   : Unreadable(error, kRoot);
     }
-    if (!IsVolumeDevice(device))
-        return Refused(Refusal::SessionLetter, kRoot);
-
-    bool kept = false;
-    DWORD error = ReadLetterKept(api, root, kept);
-    if (error == ERROR_CALL_NOT_IMPLEMENTED)
-        kept = IsWindowsDrive(api, letter);
-    else if (error != ERROR_SUCCESS)
-        return Unreadable(error, kRoot);
-    return kept ? Accepted() : Refused(Refusal::SessionLetter, kRoot);
+    return IsVolumeDevice(device) && IsWindowsDrive(api, letter)
+               ? Accepted()
+               : Refused(Refusal::NotWindowsDrive, kRoot);
 }
 
 }  // namespace

@@ -356,17 +356,3 @@ bool IsSameDriveLetter(wchar_t letter, wchar_t other)
     return upper(letter) == upper(other);
 }
 
-bool ListsDriveRoot(const wchar_t* paths, size_t length, wchar_t letter)
-{
-    for (size_t at = 0; at < length && paths[at];) {
-        const wchar_t* path = paths + at;
-        size_t end = at;
-        while (end < length && paths[end])
-            ++end;
-        if (end - at == 3 && IsSameDriveLetter(path[0], letter) && path[1] == L':' &&
-            path[2] == L'\\')
-            return true;
-        at = end + 1;
-    }
-    return false;
-}

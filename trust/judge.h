@@ -55,12 +55,6 @@ bool IsVolumeDevice(const wchar_t* target);
 // Drive letters compared as Windows does, whatever their case.
 bool IsSameDriveLetter(wchar_t letter, wchar_t other);
 
-// Whether a list of strings of `length` characters (the drive letters and
-// mounted folders the mount manager keeps for a volume) holds the root of
-// drive `letter` ("K:\"): the letter the volume has at every start. One
-// defined in this session only, even for the volume itself, is not there.
-bool ListsDriveRoot(const wchar_t* paths, size_t length, wchar_t letter);
-
 // What the installer's own token says of the account it runs as.
 struct InstallerToken {
     bool elevationKnown;  // TokenElevationType answered: Vista and later

@@ -13,10 +13,9 @@ enum class Refusal {
     PlaceUnreadable,      // the place: its volume, drive letter, attributes or permissions
     // The place is refused; `code` is ERROR_DRIVER_BLOCKED.
     NotLocalDisk,          // network, removable, CD, RAM disk; FAT or exFAT
-    // A drive letter that need not name this volume at boot: made with
-    // subst, for a folder on a device, defined in this session only, or
-    // (NT 4.0, 2000) any but the Windows drive's.
-    SessionLetter,
+    // Not the drive Windows is on: another disk, or a letter made with subst,
+    // for a folder on a device, or (NT 4.0, 2000) by any user for everyone.
+    NotWindowsDrive,
     NameEndsInSpaceOrDot,  // Win32 would read another name than the kernel opens
     Link,                  // a junction, symbolic link or mounted volume
     OthersCanChange,       // its owner or permissions let others than administrators change it
