@@ -1,5 +1,7 @@
 #include "refusal_notice.h"
 
+#include "judge.h"
+
 #include <string.h>
 
 namespace {
@@ -47,7 +49,7 @@ RefusalNotice::RefusalNotice(PlatformApi& api, const FolderVerdict& verdict,
     // has one separator before its name, not the two it is registered with.
     const wchar_t* place = imagePath;
     size_t placeLength = imagePath ? verdict.placeLength : 0;
-    size_t doubled = placeLength > 3 && place[2] == L'\\' && place[3] == L'\\' ? 3 : 0;
+    size_t doubled = DoubledSeparator(place, placeLength);
 
     // A multibyte text never has more UTF-16 units than bytes; four line
     // breaks and the NUL.

@@ -247,14 +247,17 @@ FolderVerdict CheckDriverFolder(PlatformApi& api, const wchar_t* imagePath, size
     if (!copy.Resize(static_cast<DWORD>((prefix + pathLength + 1) * sizeof(wchar_t))))
         return Unreadable(ERROR_NOT_ENOUGH_MEMORY, folderLength);
     wchar_t* path = static_cast<wchar_t*>(copy.data());
-    // In a drive root the driver's path has two separators before its name
-    // ("D:\\KESTRAMO.SYS"), which the service manager makes one before the
-    // kernel opens the file: so is it asked.
-    const size_t doubled = imagePath[folderLength - 1] == L'\\' ? 1 : 0;
+    // The file in a drive root is asked with one separator before its name,
+    // as the kernel will open it.
+    const size_t doubled = DoubledSeparator(imagePath, pathLength);
     memcpy(path, kVerbatim, prefix * sizeof(wchar_t));
-    memcpy(path + prefix, imagePath, folderLength * sizeof(wchar_t));
-    memcpy(path + prefix + folderLength, imagePath + folderLength + doubled,
-           (pathLength - folderLength - doubled + 1) * sizeof(wchar_t));
+    if (doubled) {
+        memcpy(path + prefix, imagePath, doubled * sizeof(wchar_t));
+        memcpy(path + prefix + doubled, imagePath + doubled + 1,
+               (pathLength - doubled) * sizeof(wchar_t));
+    } else {
+        memcpy(path + prefix, imagePath, (pathLength + 1) * sizeof(wchar_t));
+    }
 
     // Each folder from the root down to the driver's own, each name one that
     // Win32 and the kernel read alike; `end` counts the characters of the

@@ -42,6 +42,15 @@ inline bool IsPlainName(const wchar_t* name, size_t length)
     return length > 0 && name[length - 1] != L' ' && name[length - 1] != L'.';
 }
 
+// Where the driver's path has two separators in a row, which it has in a
+// drive root ("D:\\KESTRAMO.SYS"), the place of the second: the service
+// manager drops it before the kernel opens the file, and a person does not
+// type it. 0 where there is none.
+inline size_t DoubledSeparator(const wchar_t* path, size_t length)
+{
+    return length > 3 && path[2] == L'\\' && path[3] == L'\\' ? 3 : 0;
+}
+
 // Whether a drive letter's target (QueryDosDevice) is a volume itself, as
 // each system names one: "\Device\" and one name ("\Device\HarddiskVolume2",
 // 2000 on); a partition of NT 4.0, which has no volume manager
